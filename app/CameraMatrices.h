@@ -1,0 +1,15 @@
+#pragma once
+
+// Column-major float[16] matrices computed in software the way gluPerspective, glTranslatef and
+// glRotatef build them, so a frustum can be made without a GL context.
+
+/// gluPerspective(fovy, aspect, zNear, zFar), computed in double and stored as float.
+void perspectiveMatrix(double fovy, double aspect, double zNear, double zFar, float out[16]);
+
+/// The frame's modelview: identity, translate (0, 0, -10000), translate (tx, ty, tz), rotate rx
+/// about x, ry about y, rz about z (degrees), each multiplied on the right as GL does.
+void cameraModelviewMatrix(float tx, float ty, float tz, float rx, float ry, float rz,
+                           float out[16]);
+
+/// The program's projection: 75 degrees, 640 x 480, near 1, far 300000.
+void defaultProjectionMatrix(float out[16]);

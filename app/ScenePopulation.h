@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class Body;
+class World;
+
+/// The scene's random numbers: state = state * 214013 + 2531011 (mod 2^32), value bits 16..30,
+/// so the scene is the same on every platform.
+class SceneRandom {
+public:
+    explicit SceneRandom(std::uint32_t seed = 1) : state(seed) {}
+    /// The next value, 0 to 32767.
+    int next();
+
+private:
+    std::uint32_t state;
+};
+
+/// Creates count SphereBody objects on the heap from the generator seeded with seed, sets up
+/// each (radius, position, velocity, acceleration -0.1 x velocity, mass) and adds it to world.
+/// Returns the bodies in creation order; the caller owns them. The defaults are the program's
+/// scene.
+std::vector<Body*> populateScene(World& world, int count = 100, std::uint32_t seed = 1);

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <list>
+
+class Body;
+
+/// Bodies found by a query, in the order found; the bodies are not owned.
+using BodyList = std::list<Body*>;
+/// One value per entry of the BodyList given to the same query: a distance or a time.
+using TimeList = std::list<float>;

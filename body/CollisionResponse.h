@@ -1,0 +1,16 @@
+#pragma once
+
+#include "body/BodyList.h"
+
+class Body;
+
+/// Resolves the contact with the smallest time among parallel hits and times (the first of equal
+/// times wins); a time of 1e9 or more is never picked. Stops at the end of the shorter list.
+/// Returns whether an exchange was applied.
+bool resolveEarliestContact(Body* body, const BodyList& hits, const TimeList& times);
+
+/// Rewinds a and b to their centres at step fraction t, exchanges momentum along the line between
+/// them as a perfectly elastic collision, and lets each travel the rest of its step's distance
+/// along its new velocity. Coincident centres at contact, or an exchange that would overflow,
+/// leave both bodies unchanged. Returns whether the exchange was applied.
+bool resolveCollision(Body* a, Body* b, float t);

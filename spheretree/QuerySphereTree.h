@@ -1,0 +1,68 @@
+#pragma once
+
+#include "body/BodyList.h"
+#include "spheretree/SphereTree.h"
+
+class Frustum;
+
+/// The tree the World uses (final: it has no virtual destructor and is destroyed as itself). It
+/// kills the bodies whose leaves leave the root, and answers spatial
+/// queries by walking down from the root and pruning every node whose sphere cannot hold a
+/// result. Results come in depth-first order, children in the order they were added; queries
+/// only append to the caller's lists (body first, then its time) and change nothing else.
+/// Every leaf reachable from the root is visited, also one whose body has died.
+class QuerySphereTree final : public SphereTree {
+public:
+    QuerySphereTree();
+    QuerySphereTree(const QuerySphereTree&) = delete;
+    QuerySphereTree& operator=(const QuerySphereTree&) = delete;
+    ~QuerySphereTree() = default;
+
+    void update() override;
+
+    /// Draws every leaf's body as a lit red sphere at its present position (needs GL).
+    virtual void draw();
+    /// Leaves hit by the ray from origin along the unit direction, with the distance to the
+    /// entry point (to the exit point where the origin is inside).
+    virtual void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
+                          TimeList& times);
+    /// Leaves hit by the segment, with the segment parameter (0 at start, 1 at end) where it
+    /// enters (leaves, when start is inside). A zero-length segment reports the leaves that hold
+    /// the point strictly inside, at time 0.
+    virtual void querySegment(const Vector3& start, const Vector3& end, BodyList& bodies,
+                              TimeList& times);
+    /// Bodies whose present sphere is not wholly outside any of the six planes.
+    virtual void queryFrustum(const Frustum& frustum, BodyList& bodies);
+    /// Leaves whose sphere overlaps the given sphere (touching does not count).
+    virtual void querySphere(const Vector3& center, float radius, BodyList& bodies);
+    /// Other bodies that body met over the last step, each moving straight from its previous to
+    /// its present position, with the step fraction of first contact (-0.001 to 1.001). Nodes
+    /// are pruned with body's present sphere.
+    virtual void querySweep(Body* body, BodyList& bodies, TimeList& times);
+
+private:
+    /// The query body's values, read once per query.
+    struct Sweep {
+        Body* body;
+        float radius;
+        Vector3 position;
+        Vector3 previousPosition;
+        Vector3 displacement;
+    };
+    /// A segment's start, unit direction, reciprocal length, and whether it is a point.
+    struct Segment {
+        Vector3 start;
+        Vector3 direction;
+        float inverseLength;
+        bool isPoint;
+    };
+
+    void drawNode(TreeNode* node);
+    void queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
+                      BodyList& bodies, TimeList& times);
+    void querySegmentNode(const Segment& segment, TreeNode* node, BodyList& bodies,
+                          TimeList& times);
+    void queryFrustumNode(const Frustum& frustum, TreeNode* node, BodyList& bodies);
+    void querySphereNode(const Vector3& center, float radius, TreeNode* node, BodyList& bodies);
+    void querySweepNode(const Sweep& sweep, TreeNode* node, BodyList& bodies, TimeList& times);
+};

@@ -1,0 +1,262 @@
+#include "spheretree/SphereTree.h"
+
+#include "body/Body.h"
+#include "spheretree/TreeParameters.h"
+
+#include <algorithm>
+
+SphereTree::SphereTree(float rootRadius, float maxLevels, float radiusDivisor, float rootSlack,
+                       float slackScale) {
+    setChildRadiusScale(1.0f / radiusDivisor);
+    setSlackScale(slackScale);
+    setMaxLevel(static_cast<int>(maxLevels));
+
+    root = new TreeNode(nullptr, 0);
+    root->maxRadius = rootRadius;
+    root->radius = rootRadius;
+    root->flags |= TreeNodeFlags::Root | TreeNodeFlags::Bounding;
+    root->level = 0;
+    root->slack = rootSlack;
+}
+
+SphereTree::~SphereTree() {
+    // The hierarchy holds the attached and escaped leaves; waiting leaves hang nowhere yet and
+    // stranded ones were cut loose, so each of the three is freed on its own.
+    destroySubtree(root);
+    for (TreeNode* leaf : integrateQueue) {
+        delete leaf;
+    }
+    for (TreeNode* leaf : strandedLeaves) {
+        delete leaf;
+    }
+}
+
+void SphereTree::destroySubtree(TreeNode* node) {
+    for (TreeNode* child : node->children) {
+        destroySubtree(child);
+    }
+    delete node;
+}
+
+void SphereTree::insert(Body* body) {
+    TreeNode* leaf = new TreeNode(nullptr, 0);
+    leaf->body = body;
+    // The present sphere: the leaf is refreshed to the swept sphere before it is placed.
+    leaf->radius = body->getRadius();
+    leaf->center = body->getPosition();
+    leaf->flags |= TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf;
+    leaves.push_back(leaf);
+    integrateQueue.push_back(leaf);
+}
+
+void SphereTree::remove(Body* body) {
+    auto found = std::find_if(leaves.begin(), leaves.end(),
+                              [body](const TreeNode* leaf) { return leaf->body == body; });
+    if (found == leaves.end()) {
+        return;
+    }
+    TreeNode* leaf = *found;
+    leaves.remove(leaf);
+    this->removeNode(leaf);
+}
+
+void SphereTree::removeNode(TreeNode* node) {
+    // The root lives as long as the tree.
+    if (node->flags & TreeNodeFlags::Root) {
+        return;
+    }
+    if (node->flags & TreeNodeFlags::RecomputeQueued) {
+        recomputeQueue.remove(node);
+    }
+    if (node->flags & TreeNodeFlags::IntegrateQueued) {
+        integrateQueue.remove(node);
+    }
+    if (node->parent != nullptr) {
+        this->queueRecompute(node->parent);
+        node->detach();
+    }
+    // The tree itself only removes empty nodes. Should a caller remove a node that still has
+    // children, its leaves are not lost: those still refreshed wait to be placed again, and
+    // escaped ones are cut loose; the bounding nodes below it go with it.
+    while (!node->children.empty()) {
+        TreeNode* child = node->children.front();
+        child->detach();
+        if (child->flags & TreeNodeFlags::Leaf) {
+            if (std::find(leaves.begin(), leaves.end(), child) != leaves.end()) {
+                this->queueIntegrate(child);
+            } else {
+                strandedLeaves.push_back(child);
+            }
+        } else {
+            this->removeNode(child);
+        }
+    }
+    delete node;
+}
+
+TreeNode* SphereTree::getRoot() { return root; }
+
+void SphereTree::strandLeaf(TreeNode* leaf) {
+    // A non-finite sphere must not reach a recompute, where it would poison every node above it,
+    // so the leaf leaves the hierarchy and the queues for good and is handled as escaped.
+    if (leaf->flags & TreeNodeFlags::IntegrateQueued) {
+        integrateQueue.remove(leaf);
+        leaf->flags &= ~TreeNodeFlags::IntegrateQueued;
+    }
+    if (leaf->parent != nullptr) {
+        this->queueRecompute(leaf->parent);
+        leaf->detach();
+    }
+    strandedLeaves.push_back(leaf);
+    escapedLeaves.push_back(leaf);
+}
+
+void SphereTree::update() {
+    for (TreeNode* leaf : leaves) {
+        leaf->refreshFromBody();
+        if (!leaf->hasFiniteSphere()) {
+            strandLeaf(leaf);
+            continue;
+        }
+        if (leaf->flags & TreeNodeFlags::IntegrateQueued) {
+            continue;
+        }
+        // Touching the parent from inside counts as inside; touching the root counts as out.
+        if (leaf->computeFit(*leaf->parent) >= 0.0f) {
+            continue;
+        }
+        if (leaf->computeFit(*root) > 0.0f) {
+            this->queueIntegrate(leaf);
+            this->queueRecompute(leaf->parent);
+            leaf->detach();
+        } else {
+            escapedLeaves.push_back(leaf);
+        }
+    }
+
+    for (TreeNode* leaf : escapedLeaves) {
+        leaves.remove(leaf);
+    }
+
+    for (TreeNode* leaf : integrateQueue) {
+        this->integrateNode(leaf, root);
+    }
+    integrateQueue.clear();
+
+    // Every successful recompute queues the node's parent, so the walk runs on over the entries
+    // it appends until the changes have reached the top of the hierarchy.
+    for (auto it = recomputeQueue.begin(); it != recomputeQueue.end(); ++it) {
+        TreeNode* node = *it;
+        int result = this->recomputeNode(node);
+        node->flags &= ~TreeNodeFlags::RecomputeQueued;
+        if (result == 0) {
+            this->removeNode(node);
+        }
+    }
+    recomputeQueue.clear();
+}
+
+void SphereTree::queueIntegrate(TreeNode* node) {
+    if (node->flags & (TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Root)) {
+        return;
+    }
+    node->flags |= TreeNodeFlags::IntegrateQueued;
+    integrateQueue.push_back(node);
+}
+
+void SphereTree::queueRecompute(TreeNode* node) {
+    if (node->flags & (TreeNodeFlags::RecomputeQueued | TreeNodeFlags::Root)) {
+        return;
+    }
+    node->flags |= TreeNodeFlags::RecomputeQueued;
+    recomputeQueue.push_back(node);
+}
+
+void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
+    bool tooLargeForChild = parent->maxRadius * getChildRadiusScale() < leaf->radius;
+    if (parent->level != getMaxLevel() && !tooLargeForChild) {
+        /*
+         * Choose where below parent the leaf goes. Bounding children are scanned in order, and
+         * one is looked at only if its distance score d = |leaf centre - centre| + leaf radius
+         * is strictly below every score seen before (the earlier child wins ties). Of those:
+         * - a child with d - radius below every margin seen so far contains the leaf: descend;
+         * - otherwise a child with d + slack - maxRadius < 0 could be grown around it.
+         * A containing child beats a growing one; with neither, a new child is made on the leaf.
+         */
+        float bestDistance = 1e9f;
+        float bestMargin = 0.0f;
+        TreeNode* containing = nullptr;
+        TreeNode* growing = nullptr;
+        float growingDistance = 0.0f;
+        for (TreeNode* k : parent->children) {
+            if (!(k->flags & TreeNodeFlags::Bounding)) {
+                continue;
+            }
+            float d = (leaf->center - k->center).length() + leaf->radius;
+            if (!(d < bestDistance)) {
+                continue;
+            }
+            bestDistance = d;
+            if (d - k->radius < bestMargin) {
+                bestMargin = d - k->radius;
+                containing = k;
+            } else if (d + k->slack - k->maxRadius < 0.0f) {
+                growing = k;
+                growingDistance = d;
+            }
+        }
+        if (containing != nullptr) {
+            this->integrateNode(leaf, containing);
+            return;
+        }
+        if (growing != nullptr) {
+            growing->radius = growing->slack + growingDistance;
+            this->integrateNode(leaf, growing);
+            return;
+        }
+        TreeNode* created = new TreeNode(nullptr, 0);
+        parent->addChild(created);
+        created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
+        this->integrateNode(leaf, created);
+        return;
+    }
+
+    this->queueRecompute(parent);
+    parent->addChild(leaf);
+    leaf->parent = parent;
+    leaf->level = parent->level + 1;
+    leaf->flags &= ~TreeNodeFlags::IntegrateQueued;
+}
+
+int SphereTree::recomputeNode(TreeNode* node) {
+    if (node->children.empty()) {
+        this->queueRecompute(node->parent);
+        return 0;
+    }
+    Vector3 sum = Vector3::zero;
+    for (const TreeNode* child : node->children) {
+        sum = sum + child->center;
+    }
+    Vector3 centroid = sum * (1.0f / static_cast<float>(node->children.size()));
+    // Children far apart near the float limit can overflow the sum; keep the node as it is.
+    if (!isFinite(centroid)) {
+        return 1;
+    }
+
+    // The recompute only ever shrinks: as soon as the children need the node's present radius
+    // or more, it keeps its sphere and its parent is left alone.
+    float needed = 0.0f;
+    for (const TreeNode* child : node->children) {
+        float r = (child->center - centroid).length() + node->slack + child->radius;
+        if (r > needed) {
+            needed = r;
+            if (needed >= node->radius) {
+                return 1;
+            }
+        }
+    }
+    node->center = centroid;
+    node->radius = needed;
+    this->queueRecompute(node->parent);
+    return 1;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "body/BodyList.h"
+#include "math/Vector3.h"
+
+#include <list>
+
+class Body;
+class Frustum;
+class QuerySphereTree;
+
+/// The simulation container: the bodies being simulated and the tree that indexes them.
+///
+/// The World owns its tree and destroys it with itself; it never destroys a body. Bodies must
+/// outlive the World (the tree keeps pointing at bodies that have died or been removed).
+class World {
+public:
+    /// An empty World with a new tree; sets the process-wide tree parameters.
+    World();
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+    virtual ~World();
+
+    /// Integrates every alive body, forgets the dead ones, then updates the tree once.
+    virtual void step(float dt);
+    /// Draws the tree's leaves (needs GL).
+    virtual void draw();
+    /// Appends body and queues it in the tree; queries find it after the next step. Returns 1.
+    virtual int addBody(Body* body);
+    /// Forgets every entry of body and removes one of its leaves from the tree. Returns 1.
+    virtual int removeBody(Body* body);
+    virtual void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
+                          TimeList& times);
+    virtual void querySegment(const Vector3& start, const Vector3& end, BodyList& bodies,
+                              TimeList& times);
+    virtual void queryFrustum(const Frustum& frustum, BodyList& bodies);
+    virtual void querySphere(const Vector3& center, float radius, BodyList& bodies);
+    virtual void querySweep(Body* body, BodyList& bodies, TimeList& times);
+
+    /// The bodies being simulated, in the order they were added.
+    const std::list<Body*>& getBodies() const { return bodies; }
+    QuerySphereTree& getTree() { return *tree; }
+    const QuerySphereTree& getTree() const { return *tree; }
+
+private:
+    std::list<Body*> bodies;
+    QuerySphereTree* tree;
+};
