@@ -38,6 +38,18 @@ void SphereTree::destroySubtree(TreeNode* node) {
     delete node;
 }
 
+std::size_t SphereTree::countNodes() const {
+    return countSubtree(root) + integrateQueue.size() + strandedLeaves.size();
+}
+
+std::size_t SphereTree::countSubtree(const TreeNode* node) {
+    std::size_t count = 1;
+    for (const TreeNode* child : node->children) {
+        count += countSubtree(child);
+    }
+    return count;
+}
+
 void SphereTree::insert(Body* body) {
     TreeNode* leaf = new TreeNode(nullptr, 0);
     leaf->body = body;

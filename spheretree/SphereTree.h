@@ -2,6 +2,8 @@
 
 #include "spheretree/TreeNode.h"
 
+#include <cstddef>
+
 class Body;
 
 /// A hierarchy of bounding spheres below a fixed root sphere at the origin, one leaf per body,
@@ -48,6 +50,9 @@ public:
     const TreeNodeList& getEscapedLeaves() const { return escapedLeaves; }
     /// Leaves whose sphere stopped being finite: detached and kept only to be freed.
     const TreeNodeList& getStrandedLeaves() const { return strandedLeaves; }
+    /// Nodes the tree holds in memory: every node reachable from the root (root included),
+    /// the waiting leaves and the stranded ones.
+    std::size_t countNodes() const;
 
 protected:
     // Not virtual: a tree is destroyed as the concrete tree it is.
@@ -63,4 +68,5 @@ protected:
 private:
     void strandLeaf(TreeNode* leaf);
     static void destroySubtree(TreeNode* node);
+    static std::size_t countSubtree(const TreeNode* node);
 };
