@@ -13,3 +13,7 @@ void cameraModelviewMatrix(float tx, float ty, float tz, float rx, float ry, flo
 
 /// The program's projection: 75 degrees, 640 x 480, near 1, far 300000.
 void defaultProjectionMatrix(float out[16]);
+
+/// Replaces a zero width or height by 1 and returns width / height in double: the reshape
+/// callback's viewport size and aspect ratio, free of division by zero.
+double reshapeAspect(int& width, int& height);

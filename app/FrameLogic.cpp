@@ -1,0 +1,30 @@
+#include "app/FrameLogic.h"
+
+#include "body/CollisionResponse.h"
+#include "world/World.h"
+
+FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
+                           float timeStep, const Frustum& frustum, BodyList& visible) {
+    FrameOutcome outcome;
+    if (running) {
+        world.step(timeStep);
+    }
+
+    // Each body's earliest contact is resolved before the next body's query runs, so later
+    // queries see what earlier responses changed.
+    BodyList hits;
+    TimeList times;
+    for (int i = 0; i < count; ++i) {
+        Body* body = bodies[i];
+        world.querySweep(body, hits, times);
+        if (resolveEarliestContact(body, hits, times)) {
+            ++outcome.contacts;
+        }
+        hits.clear();
+        times.clear();
+    }
+
+    world.queryFrustum(frustum, visible);
+    outcome.drawn = static_cast<int>(visible.size());
+    return outcome;
+}

@@ -1,0 +1,34 @@
+#include "app/ScenePopulation.h"
+
+#include "body/SphereBody.h"
+#include "world/World.h"
+
+int SceneRandom::next() {
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFFu);
+}
+
+std::vector<Body*> populateScene(World& world, int count, std::uint32_t seed) {
+    SceneRandom random(seed);
+    std::vector<Body*> bodies;
+    for (int i = 0; i < count; ++i) {
+        // Eight draws per body, in a fixed order: the radius before the position, and z before
+        // y before x within each vector. Each remainder becomes a float before the offset.
+        float radius = static_cast<float>(random.next() % 1000) + 50.0f;
+        float z = static_cast<float>(random.next() % 10000) - 5000.0f;
+        float y = static_cast<float>(random.next() % 10000) - 5000.0f;
+        float x = static_cast<float>(random.next() % 10000) - 5000.0f;
+        Body* body = new SphereBody(Vector3(x, y, z), radius);
+        bodies.push_back(body);
+
+        float vz = static_cast<float>(random.next() % 1000) - 500.0f;
+        float vy = static_cast<float>(random.next() % 1000) - 500.0f;
+        float vx = static_cast<float>(random.next() % 1000) - 500.0f;
+        body->setVelocity(Vector3(vx, vy, vz));
+        body->setAcceleration(body->getVelocity() * -0.1f);
+
+        body->setMass(static_cast<float>(random.next() % 1000));
+        world.addBody(body);
+    }
+    return bodies;
+}

@@ -1,0 +1,115 @@
+// The interactive program: builds the scene, opens the GLUT window and runs one frame per
+// display or idle callback until Escape.
+#include "app/AppGlobals.h"
+#include "app/CameraMatrices.h"
+#include "app/FrameLogic.h"
+#include "app/KeyBindings.h"
+#include "app/ScenePopulation.h"
+#include "body/Body.h"
+#include "frustum/GLFrustum.h"
+#include "world/World.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <vector>
+
+void reshapeWindow(int width, int height) {
+    double aspect = reshapeAspect(width, height);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(75.0, aspect, 1.0, 300000);
+    // The modelview matrix is not reset here: every frame loads the identity itself.
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void initWindow(int argc, char** argv) {
+    // GLUT may change the count it is given; main's own count stays as it was.
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(100, 100);
+    glutInitWindowSize(640, 480);
+    glutCreateWindow("GLUT app");
+    reshapeWindow(640, 480);
+}
+
+void initGLState() {
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHT0);
+    const GLfloat colour[4] = {0.75f, 0.85f, 0.9f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_DIFFUSE);
+    // GL_LIGHTING stays off: each frame turns it on only while it draws the spheres.
+}
+
+void renderFrame() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glPushMatrix();
+    glTranslatef(0.0f, 0.0f, -10000.0f);
+    glTranslatef(cameraTransX, cameraTransY, cameraTransZ);
+    glRotatef(cameraRotX, 1.0f, 0.0f, 0.0f);
+    glRotatef(cameraRotY, 0.0f, 1.0f, 0.0f);
+    glRotatef(cameraRotZ, 0.0f, 0.0f, 1.0f);
+
+    GLFrustum frustum;
+    frustum.extractPlanes();
+    // The World's step inside does no GL, so it may follow the camera transform: what GL and
+    // the console see keeps the order clear, step, camera, contacts, cull, draw.
+    BodyList visible;
+    simulateFrame(*world, bodyArray, bodyCount, simulationRunning, timeStep, frustum, visible);
+
+    if (!visible.empty()) {
+        int drawn = 0;
+        glEnable(GL_LIGHTING);
+        for (Body* body : visible) {
+            Vector3 p = body->getPosition();
+            float r = body->getRadius();
+            glPushMatrix();
+            glTranslatef(p.x, p.y, p.z);
+            glColor3f(1.0f, 0.0f, 0.0f);
+            glutSolidSphere(r, 10, 10);
+            glPopMatrix();
+            ++drawn;
+        }
+        glDisable(GL_LIGHTING);
+        std::printf("Spheres Drawn: %d\n", drawn);
+    }
+
+    glPopMatrix();
+    glFlush();
+    glutSwapBuffers();
+    glutPostRedisplay();
+}
+
+int main(int argc, char** argv) {
+    // Line-buffered, so a file or a pipe sees each frame's line as the frame ends.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+
+    world = new World();
+    bodyArray = new Body*[static_cast<std::size_t>(bodyCount)];
+    std::vector<Body*> bodies = populateScene(*world, bodyCount, 1);
+    for (int i = 0; i < bodyCount; ++i) {
+        bodyArray[i] = bodies[static_cast<std::size_t>(i)];
+    }
+    world->step(1.0e-9f);
+
+    registerKeyBindings();
+    initWindow(argc, argv);
+    initGLState();
+    glutKeyboardFunc(handleKey);
+    glutSpecialFunc(handleSpecialKey);
+    glutReshapeFunc(reshapeWindow);
+    glutDisplayFunc(renderFrame);
+    glutIdleFunc(renderFrame);
+    glutMainLoop();
+    return 0;
+}
