@@ -1,0 +1,98 @@
+#include "sim/BruteForceFrame.h"
+
+#include "body/Body.h"
+#include "body/CollisionResponse.h"
+#include "frustum/Frustum.h"
+
+#include <cmath>
+
+namespace {
+// The radius of the tree's fixed root sphere at the origin.
+constexpr float rootRadius = 524288.0f;
+} // namespace
+
+void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits, TimeList& times) {
+    float radius = body->getRadius();
+    Vector3 position = body->getPosition();
+    Vector3 previous = body->getPreviousPosition();
+    Vector3 displacement = position - previous;
+    for (int i = 0; i < count; ++i) {
+        Body* other = bodies[i];
+        if (other == body) {
+            continue;
+        }
+        // The tree's leaf test, operation for operation, so that both give the same times.
+        float otherRadius = other->getRadius();
+        Vector3 otherPosition = other->getPosition();
+        Vector3 otherPrevious = other->getPreviousPosition();
+        Vector3 v = displacement - (otherPosition - otherPrevious);
+        Vector3 w = previous - otherPrevious;
+        float reach = otherRadius + radius;
+        float a = v.dot(v);
+        float b = 2.0f * v.dot(w);
+        float c = w.dot(w) - reach * reach;
+        float disc = b * b - 4.0f * a * c;
+        if (disc < 0.0f || a == 0.0f) {
+            continue;
+        }
+        float t = (-b - std::sqrt(disc)) / (2.0f * a);
+        if (t < -0.001f || t > 1.0f + 0.001f) {
+            continue;
+        }
+        hits.push_back(other);
+        times.push_back(t);
+    }
+}
+
+void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, BodyList& visible) {
+    for (int i = 0; i < count; ++i) {
+        Body* body = bodies[i];
+        float radius = body->getRadius();
+        Vector3 center = body->getPosition();
+        bool inside = true;
+        for (int p = 0; p < 6 && inside; ++p) {
+            const Plane& plane = *frustum.getPlane(p);
+            inside =
+                !(plane.a * center.x + plane.b * center.y + plane.c * center.z + plane.d + radius <
+                  0.0f);
+        }
+        if (inside) {
+            visible.push_back(body);
+        }
+    }
+}
+
+FrameOutcome bruteForceFrame(Body* const* bodies, int count, bool running, float timeStep,
+                             const Frustum& frustum, BodyList& visible) {
+    FrameOutcome outcome;
+    if (running) {
+        for (int i = 0; i < count; ++i) {
+            Body* body = bodies[i];
+            if (!body->isAlive()) {
+                continue;
+            }
+            body->integrate(timeStep);
+            // The tree's escape rule for a leaf: its swept sphere does not fit inside the root.
+            float fit = rootRadius - (body->getSweptCenter().length() + body->getSweptRadius());
+            if (!(fit > 0.0f)) {
+                body->setAlive(false);
+            }
+        }
+    }
+
+    BodyList hits;
+    TimeList times;
+    for (int i = 0; i < count; ++i) {
+        Body* body = bodies[i];
+        bruteForceSweep(body, bodies, count, hits, times);
+        if (resolveEarliestContact(body, hits, times)) {
+            ++outcome.contacts;
+        }
+        hits.clear();
+        times.clear();
+    }
+
+    bruteForceFrustum(frustum, bodies, count, visible);
+    outcome.drawn = static_cast<int>(visible.size());
+    return outcome;
+}

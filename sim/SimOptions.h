@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// One key press fed to the program's key handler after a given frame.
+struct KeyPress {
+    /// The press happens after frame `afterFrame` (0: after start-up) and before the next one.
+    int afterFrame = 0;
+    /// The character code handed to the key handler (27 for Escape).
+    unsigned char key = 0;
+};
+
+/// Everything sphere-sim reads from its command line.
+struct SimOptions {
+    int frames = 300;
+    int bodies = 100;
+    std::uint32_t seed = 1;
+    /// Position scale; when not given, the one that keeps the density of the 100-body scene.
+    float spread = 1.0f;
+    bool spreadGiven = false;
+    /// Presses in the order they happen: by frame, then in the order given.
+    std::vector<KeyPress> keys;
+    std::string tracePath;
+    int every = 1;
+    std::string framesPath;
+    bool printDrawn = false;
+    bool quiet = false;
+    bool help = false;
+};
+
+/// The outcome of reading the command line: options, or the message of the first bad argument.
+struct ParseResult {
+    SimOptions options;
+    /// Empty when the command line is valid; otherwise names the option and the bad value.
+    std::string error;
+};
+
+/// The largest scene sphere-sim builds; a larger one would not fit in memory here.
+constexpr int maxBodies = 10000000;
+
+/// Reads argv[1..argc). Accepts "--name value" and "--name=value". Checks values only; files are
+/// not touched.
+ParseResult parseSimOptions(int argc, const char* const* argv);
+
+/// Reads a --keys list such as "100:b,150:space,300:esc"; returns false and sets error if bad.
+bool parseKeyList(const std::string& text, std::vector<KeyPress>& keys, std::string& error);
+
+/// The density-keeping spread of a scene of n bodies: 1 for 100, cbrt(n / 100) otherwise.
+float defaultSpread(int bodies);
+
+/// The --help text.
+const char* simUsage();
