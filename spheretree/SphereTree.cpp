@@ -56,6 +56,13 @@ void SphereTree::insert(Body* body) {
     // The present sphere: the leaf is refreshed to the swept sphere before it is placed.
     leaf->radius = body->getRadius();
     leaf->center = body->getPosition();
+    // A body that is no longer finite (one that died of an overflow and is added again) waits
+    // with an empty sphere instead, so no node ever holds a non-finite value; the next update
+    // refreshes the leaf and strands it if the body is still not finite.
+    if (!leaf->hasFiniteSphere()) {
+        leaf->radius = 0.0f;
+        leaf->center = Vector3::zero;
+    }
     leaf->flags |= TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf;
     leaves.push_back(leaf);
     integrateQueue.push_back(leaf);
@@ -106,7 +113,9 @@ void SphereTree::removeNode(TreeNode* node) {
     delete node;
 }
 
-TreeNode* SphereTree::getRoot() { return root; }
+TreeNode* SphereTree::getRoot() {
+    return root;
+}
 
 void SphereTree::strandLeaf(TreeNode* leaf) {
     // A non-finite sphere must not reach a recompute, where it would poison every node above it,
