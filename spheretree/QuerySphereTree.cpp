@@ -3,6 +3,13 @@
 #include "body/Body.h"
 #include "frustum/Frustum.h"
 
+#ifdef SPHERES_COUNT_VISITS
+// Benchmark-only builds count the nodes the sweep and frustum walks enter; the benchmark
+// defines the counters. The shipped tree has none.
+extern unsigned long long sweepNodeVisits;
+extern unsigned long long frustumNodeVisits;
+#endif
+
 QuerySphereTree::QuerySphereTree() : SphereTree(524288.0f, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
 void QuerySphereTree::update() {
@@ -111,6 +118,9 @@ void QuerySphereTree::queryFrustum(const Frustum& frustum, BodyList& bodies) {
 }
 
 void QuerySphereTree::queryFrustumNode(const Frustum& frustum, TreeNode* node, BodyList& bodies) {
+#ifdef SPHERES_COUNT_VISITS
+    ++frustumNodeVisits;
+#endif
     // Leaves are tested with the body's present sphere, inner nodes with their own.
     float radius;
     Vector3 center;
@@ -170,6 +180,9 @@ void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times) 
 
 void QuerySphereTree::querySweepNode(const Sweep& sweep, TreeNode* node, BodyList& bodies,
                                      TimeList& times) {
+#ifdef SPHERES_COUNT_VISITS
+    ++sweepNodeVisits;
+#endif
     if (!(node->flags & TreeNodeFlags::Leaf)) {
         // Inner nodes are pruned with the query body's present sphere only.
         Vector3 d = sweep.position - node->center;
