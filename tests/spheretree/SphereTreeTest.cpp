@@ -1,0 +1,124 @@
+#include "spheretree/QuerySphereTree.h"
+#include "spheretree/TreeParameters.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/TreeChecker.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SphereTreeTest, FreshTreeHoldsOnlyTheRoot) {
+    QuerySphereTree tree;
+    TreeNode* root = tree.getRoot();
+    EXPECT_EQ(root->radius, 524288.0f);
+    EXPECT_EQ(root->maxRadius, 524288.0f);
+    EXPECT_EQ(root->flags, unsigned(TreeNodeFlags::Root | TreeNodeFlags::Bounding));
+    EXPECT_EQ(root->level, 0);
+    EXPECT_EQ(root->slack, 1000.0f);
+    EXPECT_EQ(root->parent, nullptr);
+    EXPECT_TRUE(root->children.empty());
+    EXPECT_TRUE(tree.getLeaves().empty() && tree.getIntegrateQueue().empty() &&
+                tree.getRecomputeQueue().empty() && tree.getEscapedLeaves().empty());
+    EXPECT_EQ(getMaxLevel(), 5);
+    EXPECT_EQ(getChildRadiusScale(), 0.25f);
+    EXPECT_EQ(slackScale, 1.0f);
+    EXPECT_EQ(checkTree(tree), "");
+}
+
+TEST(SphereTreeTest, InsertQueuesAWaitingLeafWithThePresentSphere) {
+    TreeScene scene;
+    SphereBody body(Vector3(1.0f, 2.0f, 3.0f), 2.0f); // previous position still the origin
+    scene.tree.insert(&body);
+    ASSERT_EQ(scene.tree.getLeaves().size(), 1u);
+    TreeNode* leaf = scene.tree.getLeaves().front();
+    EXPECT_EQ(scene.tree.getIntegrateQueue().front(), leaf);
+    EXPECT_EQ(leaf->radius, 2.0f);
+    EXPECT_EQ(leaf->center.x, 1.0f);
+    EXPECT_EQ(leaf->center.z, 3.0f);
+    EXPECT_EQ(leaf->flags, unsigned(TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf));
+    EXPECT_EQ(leaf->parent, nullptr);
+    EXPECT_EQ(leaf->level, 0);
+    EXPECT_EQ(leaf->body, &body);
+    EXPECT_TRUE(scene.tree.getRoot()->children.empty());
+    EXPECT_EQ(checkTree(scene.tree), "");
+    scene.tree.remove(&body);
+}
+
+TEST(SphereTreeTest, RemoveTakesOutTheEarliestRemainingLeaf) {
+    TreeScene scene;
+    Body* held = scene.add(Vector3::zero, 10.0f);
+    {
+        SCOPED_TRACE("a body the tree does not hold changes nothing");
+        SphereBody stranger(Vector3::zero, 1.0f);
+        scene.tree.remove(&stranger);
+        EXPECT_EQ(scene.tree.getLeaves().size(), 1u);
+        EXPECT_EQ(scene.tree.getIntegrateQueue().size(), 1u);
+    }
+    {
+        SCOPED_TRACE("a body inserted twice loses its earlier leaf first");
+        scene.tree.insert(held);
+        TreeNode* second = scene.tree.getLeaves().back();
+        scene.tree.remove(held);
+        ASSERT_EQ(scene.tree.getLeaves().size(), 1u);
+        EXPECT_EQ(scene.tree.getLeaves().front(), second);
+        EXPECT_EQ(checkTree(scene.tree), "");
+    }
+    {
+        SCOPED_TRACE("a waiting leaf leaves both lists and queues no recompute");
+        scene.tree.remove(held);
+        EXPECT_TRUE(scene.tree.getLeaves().empty());
+        EXPECT_TRUE(scene.tree.getIntegrateQueue().empty());
+        EXPECT_TRUE(scene.tree.getRecomputeQueue().empty());
+        EXPECT_EQ(scene.tree.countNodes(), 1u);
+    }
+    {
+        SCOPED_TRACE("an attached leaf queues its parent, and the next update prunes the chain");
+        Body* body = scene.add(Vector3::zero, 10.0f);
+        scene.tree.update();
+        TreeNode* parent = scene.leafOf(body)->parent;
+        scene.tree.remove(body);
+        EXPECT_TRUE(parent->children.empty());
+        EXPECT_EQ(scene.tree.getRecomputeQueue().front(), parent);
+        EXPECT_EQ(checkTree(scene.tree), "");
+        scene.tree.update();
+        EXPECT_TRUE(scene.tree.getRoot()->children.empty());
+        EXPECT_EQ(scene.tree.countNodes(), 1u);
+    }
+}
+
+TEST(SphereTreeTest, NodeOperationsComputeFitAndDetach) {
+    TreeNode outer(nullptr, 0);
+    outer.radius = 5.0f;
+    TreeNode inner(nullptr, 0);
+    inner.radius = 1.0f;
+    const float distances[] = {3.0f, 4.0f, 5.0f};
+    const float fits[] = {1.0f, 0.0f, -1.0f}; // inside, touching from inside, sticking out
+    for (int i = 0; i < 3; ++i) {
+        inner.center = Vector3(0.0f, distances[i], 0.0f);
+        EXPECT_EQ(inner.computeFit(outer), fits[i]);
+        EXPECT_EQ(inner.fit, fits[i]);
+    }
+
+    QuerySphereTree tree; // sets the process-wide parameters initBounding reads
+    TreeNode parent(nullptr, 0);
+    parent.maxRadius = 2048.0f;
+    parent.slack = 1000.0f;
+    parent.level = 4;
+    TreeNode child(nullptr, TreeNodeFlags::RecomputeQueued);
+    child.initBounding(&parent, TreeNodeFlags::Bounding, Vector3(1.0f, 2.0f, 3.0f));
+    EXPECT_TRUE(parent.children.empty()); // initBounding leaves the parent's list alone
+    EXPECT_EQ(child.level, 5);
+    EXPECT_EQ(child.maxRadius, 512.0f);
+    EXPECT_EQ(child.radius, 512.0f);
+    EXPECT_EQ(child.slack, 1000.0f);
+    EXPECT_EQ(child.center.y, 2.0f);
+    parent.addChild(&child);
+    parent.addChild(&inner);
+    child.detach();
+    EXPECT_EQ(parent.children.size(), 1u);
+    EXPECT_EQ(child.parent, nullptr);
+    EXPECT_EQ(child.level, 0);
+    EXPECT_EQ(child.flags, unsigned(TreeNodeFlags::RecomputeQueued | TreeNodeFlags::Bounding));
+}
+
+} // namespace

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+class SphereTree;
+
+/// What checkTree verifies: Full checks containment too; FiniteOnly, for trees fed arbitrary
+/// finite inputs, checks only structure, bookkeeping and finiteness.
+enum class TreeCheckMode { Full, FiniteOnly };
+
+/// Walks the whole tree once and returns "" when every invariant holds, otherwise a description
+/// of the first violation found. Call it between updates, never during one.
+std::string checkTree(SphereTree& tree, TreeCheckMode mode = TreeCheckMode::Full);
