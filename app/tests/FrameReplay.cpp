@@ -1,12 +1,13 @@
 // A window-less run of the program's frames, for the end-to-end tests: prints what the window
 // program would print, or checks a recorded output against it.
 //
-//   sphere-frame-replay [--frames N] [--keys KEYS] [--match FILE]
+//   sphere-frame-replay [--frames N] [--keys KEYS] [--match FILE [--keys-by F]]
 //
 // Without --match it prints "Spheres Drawn: N" for every frame in which at least one body is in
 // view, with the camera keys KEYS applied before the first frame. With --match it reads the
 // window program's output from FILE and checks that it is what the same frames print when the
-// camera keys KEYS land one after the other at some moments between frames.
+// camera keys KEYS land one after the other at some moments between frames, all of them before
+// frame F (default 1000), so that the later frames show the final camera.
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
@@ -41,10 +42,11 @@ bool isCameraKey(char key) {
 }
 
 void usage(std::ostream& out) {
-    out << "usage: sphere-frame-replay [--frames N] [--keys KEYS] [--match FILE]\n"
+    out << "usage: sphere-frame-replay [--frames N] [--keys KEYS] [--match FILE [--keys-by F]]\n"
            "  --frames N    frames to run (default 4000)\n"
            "  --keys KEYS   camera keys (any of qazQAZwsxWSX), pressed in order\n"
-           "  --match FILE  check FILE against the frames instead of printing them\n";
+           "  --match FILE  check FILE against the frames instead of printing them\n"
+           "  --keys-by F   with --match: every key landed before frame F (default 1000)\n";
 }
 
 bool parseCount(const char* text, int& value) {
@@ -90,6 +92,7 @@ int main(int argc, char** argv) {
     int frames = 4000;
     std::string keys;
     const char* matchPath = nullptr;
+    int keysBy = 1000;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         bool hasValue = i + 1 < argc;
@@ -103,6 +106,11 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--keys" && hasValue) {
             keys = argv[++i];
+        } else if (arg == "--keys-by" && hasValue) {
+            if (!parseCount(argv[++i], keysBy)) {
+                std::cerr << "sphere-frame-replay: --keys-by needs a whole number 0..1000000\n";
+                return 2;
+            }
         } else if (arg == "--match" && hasValue) {
             matchPath = argv[++i];
         } else {
@@ -172,7 +180,9 @@ int main(int argc, char** argv) {
         }
         std::set<std::pair<std::size_t, std::size_t>> next;
         for (const auto& [camera, consumed] : reachable) {
-            for (std::size_t c = camera; c < cameras.size(); ++c) {
+            // From frame keysBy on, only the final camera remains.
+            std::size_t first = f + 1 >= keysBy ? std::max(camera, cameras.size() - 1) : camera;
+            for (std::size_t c = first; c < cameras.size(); ++c) {
                 if (counts[c] == 0) {
                     next.insert({c, consumed});
                 } else if (consumed < recorded.size() && recorded[consumed] == counts[c]) {

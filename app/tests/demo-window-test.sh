@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# End-to-end tests of sphere-demo in a real window. Run inside a display, e.g.
+#   xvfb-run -a -s '-screen 0 800x600x24' demo-window-test.sh MODE DEMO REPLAY WORKDIR
+# MODE is one of:
+#   keys    pause, move and turn the camera, screenshot, a storm of random keys, then Escape
+#   replay  let the scene run until it prints no more, then compare with a window-less run
+#   camera  camera keys as the very first thing, then the same comparison, wherever they landed
+set -euo pipefail
+
+mode=$1
+demo=$2
+replay=$3
+work=$4
+mkdir -p "$work"
+out="$work/$mode.out"
+pid=""
+
+fail() {
+    echo "FAIL ($mode): $*" >&2
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null || true
+    fi
+    exit 1
+}
+
+start_demo() {
+    "$demo" >"$out" 2>"$work/$mode.err" &
+    pid=$!
+    window=""
+    for _ in $(seq 200); do
+        kill -0 "$pid" 2>/dev/null || fail "sphere-demo ended before its window appeared"
+        window=$(xdotool search --onlyvisible --name 'GLUT app' 2>/dev/null | head -1 || true)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "no window titled 'GLUT app'"
+    xdotool windowfocus --sync "$window"
+}
+
+size() { stat -c %s "$out"; }
+
+# Waits until the output has not grown for two seconds (at most $1 seconds in all).
+wait_until_quiet() {
+    local last=-1 still=0
+    for _ in $(seq $(($1 * 4))); do
+        kill -0 "$pid" 2>/dev/null || fail "sphere-demo ended by itself"
+        local now
+        now=$(size)
+        if [ "$now" -eq "$last" ]; then
+            still=$((still + 1))
+            [ "$still" -ge 8 ] && return 0
+        else
+            still=0
+            last=$now
+        fi
+        sleep 0.25
+    done
+    fail "output still growing after $1 s"
+}
+
+# Sends Escape and checks the exit status 1 and that nothing more was printed.
+escape_and_check() {
+    local before
+    before=$(size)
+    xdotool key Escape
+    local status=0
+    wait "$pid" || status=$?
+    pid=""
+    [ "$status" -eq 1 ] || fail "exit status $status after Escape, expected 1"
+    [ "$(size)" -eq "$before" ] || fail "output after Escape"
+}
+
+check_lines() {
+    local bad
+    bad=$(grep -Evc '^Spheres Drawn: ([1-9]|[1-9][0-9]|100)$' "$out" || true)
+    [ "$bad" -eq 0 ] || fail "$bad lines are not 'Spheres Drawn: N' with 1 <= N <= 100"
+    [ "$(wc -l <"$out")" -ge "$1" ] || fail "fewer than $1 lines printed"
+}
+
+pixels() { convert "$1" -fx "$2 ? 1 : 0" -format '%[fx:int(mean*w*h)]' info:; }
+
+case "$mode" in
+keys)
+    start_demo
+    # Paused frames still draw and print, so the picture holds still.
+    xdotool key space z z z s s b
+    sleep 1
+    import -window root "$work/shot.png"
+    red=$(pixels "$work/shot.png" 'r>0.3 && r>2*g && r>2*b')
+    black=$(pixels "$work/shot.png" 'max(r,max(g,b))<0.05')
+    echo "red pixels $red, black pixels $black of 480000"
+    [ "$red" -ge 20000 ] || fail "only $red red pixels: no lit spheres"
+    [ "$black" -ge 240000 ] || fail "only $black black pixels: the background is not black"
+    check_lines 5
+
+    # Every bound key but space, unbound keys and special keys. The camera keys are then undone
+    # by their opposites, since a pair restores the camera exactly.
+    storm=(q a z Q A Z w s x W S X b c Return Tab 1 Up Down Left Right F1 F5 Home)
+    declare -A opposite=([q]=Q [a]=A [z]=Z [Q]=q [A]=a [Z]=z [w]=W [s]=S [x]=X [W]=w [S]=s [X]=x)
+    keys=() undo=()
+    RANDOM=7
+    for _ in $(seq 300); do
+        key=${storm[RANDOM % ${#storm[@]}]}
+        keys+=("$key")
+        [ -n "${opposite[$key]:-}" ] && undo+=("${opposite[$key]}")
+    done
+    lines=$(wc -l <"$out")
+    xdotool key --delay 2 "${keys[@]}" "${undo[@]}"
+    sleep 1
+    kill -0 "$pid" 2>/dev/null || fail "sphere-demo ended during the key storm"
+    [ "$(wc -l <"$out")" -gt "$lines" ] || fail "nothing printed after the key storm"
+    check_lines 5
+
+    # Camera far past the scene: frames go on but print nothing, so any later line is Escape's.
+    xdotool key --delay 1 $(printf 'z %.0s' $(seq 400))
+    wait_until_quiet 60
+    escape_and_check
+    ;;
+replay | camera)
+    start_demo
+    camera_keys=""
+    if [ "$mode" = camera ]; then
+        camera_keys=zzzzsswqaxS
+        xdotool type --delay 5 "$camera_keys"
+    fi
+    wait_until_quiet 300
+    escape_and_check
+    check_lines 2000
+    if [ "$mode" = replay ]; then
+        "$replay" --frames 4000 >"$work/replay.expected"
+        diff -q "$work/replay.expected" "$out" >/dev/null ||
+            fail "drawn counts differ from the window-less run: diff $work/replay.expected $out"
+    else
+        "$replay" --frames 4000 --keys "$camera_keys" --match "$out" ||
+            fail "drawn counts differ from the window-less run with keys $camera_keys"
+    fi
+    ;;
+*)
+    fail "unknown mode $mode"
+    ;;
+esac
+echo "PASS ($mode)"
