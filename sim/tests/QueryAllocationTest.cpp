@@ -1,0 +1,70 @@
+// The tree's walks allocate nothing but the entries they append to the caller's lists.
+#include "app/CameraMatrices.h"
+#include "body/SphereBody.h"
+#include "frustum/MatrixFrustum.h"
+#include "sim/SimScene.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+long long allocations = 0;
+} // namespace
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size != 0 ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+TEST(QueryAllocationTest, QueriesAllocateOnlyTheirResultEntries) {
+    World world;
+    std::vector<Body*> bodies = buildScene(world, 2000, 1, 2.71441762f);
+    for (int frame = 0; frame < 20; ++frame) {
+        world.step(0.1f);
+    }
+    BodyList hits;
+    TimeList times;
+    long long found = 0;
+    for (Body* body : bodies) {
+        long long before = allocations;
+        world.querySweep(body, hits, times);
+        // One list node per body found and one per time.
+        ASSERT_EQ(allocations - before, static_cast<long long>(hits.size() + times.size()));
+        found += static_cast<long long>(hits.size());
+        hits.clear();
+        times.clear();
+    }
+    EXPECT_GT(found, 0) << "no sweep found anything: the count proves nothing";
+
+    float projection[16];
+    float modelview[16];
+    defaultProjectionMatrix(projection);
+    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
+    MatrixFrustum frustum(projection, modelview);
+    BodyList visible;
+    long long before = allocations;
+    world.queryFrustum(frustum, visible);
+    EXPECT_GT(visible.size(), 0u);
+    EXPECT_EQ(allocations - before, static_cast<long long>(visible.size()));
+    for (Body* body : bodies) {
+        delete static_cast<SphereBody*>(body);
+    }
+}
+
+} // namespace
