@@ -30,7 +30,7 @@ frames)
 set terminal pngcairo size 900,500 font ",11"
 set output "$output"
 set datafile separator ","
-set key top right
+set key right center
 set xlabel "frame"
 set ylabel "bodies"
 set y2label "contacts in the frame"
