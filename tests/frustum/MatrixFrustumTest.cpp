@@ -47,10 +47,9 @@ TEST(MatrixFrustumTest, ProgramPerspectiveGivesUnitInwardPlanes) {
         EXPECT_TRUE(
             nearlyEqual(signedDistance(frustum.getNearPlane(), Vector3(0, 0, -1)), 0.0f, 1e-6f));
         EXPECT_GT(signedDistance(frustum.getNearPlane(), Vector3(0, 0, -2)), 0.0f);
-        for (int i = 0; i < 6; ++i) {
-            const Plane* p = frustum.getPlane(i);
-            float length = std::sqrt(p->a * p->a + p->b * p->b + p->c * p->c);
-            EXPECT_TRUE(nearlyEqual(length, 1.0f, 1e-6f)) << "plane " << i;
+        for (const Plane* p = frustum.getPlanes(); p != frustum.getPlanes() + 6; ++p) {
+            EXPECT_TRUE(
+                nearlyEqual(std::sqrt(p->a * p->a + p->b * p->b + p->c * p->c), 1.0f, 1e-6f));
         }
         const float* clip = frustum.getClip();
         float nearLength = std::sqrt((clip[3] + clip[2]) * (clip[3] + clip[2]) +
@@ -74,14 +73,12 @@ TEST(MatrixFrustumTest, ProgramPerspectiveGivesUnitInwardPlanes) {
 
 TEST(MatrixFrustumTest, GettersReturnTheStoredPlanes) {
     MatrixFrustum frustum(identity, identity);
-    EXPECT_EQ(frustum.getPlanes(), frustum.getRightPlane());
-    EXPECT_EQ(frustum.getPlane(3), frustum.getTopPlane());
-    const Plane* getters[6] = {frustum.getRightPlane(),  frustum.getLeftPlane(),
-                               frustum.getBottomPlane(), frustum.getTopPlane(),
-                               frustum.getFarPlane(),    frustum.getNearPlane()};
+    const Plane* byRole[6] = {frustum.getRightPlane(),  frustum.getLeftPlane(),
+                              frustum.getBottomPlane(), frustum.getTopPlane(),
+                              frustum.getFarPlane(),    frustum.getNearPlane()};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(frustum.getPlane(i), frustum.getPlanes() + i);
-        EXPECT_EQ(getters[i], frustum.getPlanes() + i);
+        EXPECT_EQ(byRole[i], frustum.getPlanes() + i);
     }
 }
 

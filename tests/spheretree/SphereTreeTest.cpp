@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 TEST(SphereTreeTest, FreshTreeHoldsOnlyTheRoot) {
@@ -99,26 +101,44 @@ TEST(SphereTreeTest, NodeOperationsComputeFitAndDetach) {
         EXPECT_EQ(inner.fit, fits[i]);
     }
 
-    QuerySphereTree tree; // sets the process-wide parameters initBounding reads
     TreeNode parent(nullptr, 0);
-    parent.maxRadius = 2048.0f;
-    parent.slack = 1000.0f;
     parent.level = 4;
-    TreeNode child(nullptr, TreeNodeFlags::RecomputeQueued);
-    child.initBounding(&parent, TreeNodeFlags::Bounding, Vector3(1.0f, 2.0f, 3.0f));
-    EXPECT_TRUE(parent.children.empty()); // initBounding leaves the parent's list alone
-    EXPECT_EQ(child.level, 5);
-    EXPECT_EQ(child.maxRadius, 512.0f);
-    EXPECT_EQ(child.radius, 512.0f);
-    EXPECT_EQ(child.slack, 1000.0f);
-    EXPECT_EQ(child.center.y, 2.0f);
-    parent.addChild(&child);
-    parent.addChild(&inner);
-    child.detach();
-    EXPECT_EQ(parent.children.size(), 1u);
-    EXPECT_EQ(child.parent, nullptr);
-    EXPECT_EQ(child.level, 0);
-    EXPECT_EQ(child.flags, unsigned(TreeNodeFlags::RecomputeQueued | TreeNodeFlags::Bounding));
+    for (TreeNode* child : {&inner, &outer, &inner}) {
+        parent.addChild(child);
+        child->parent = &parent;
+        child->level = 5;
+    }
+    inner.flags = TreeNodeFlags::RecomputeQueued;
+    inner.detach(); // every occurrence goes; flags stay
+    EXPECT_EQ(parent.children, TreeNodeList{&outer});
+    EXPECT_EQ(inner.parent, nullptr);
+    EXPECT_EQ(inner.level, 0);
+    EXPECT_EQ(inner.flags, unsigned(TreeNodeFlags::RecomputeQueued));
+}
+
+TEST(TreeCheckerTest, ReportsEachBrokenInvariant) {
+    TreeScene scene;
+    TreeNode* leaf = scene.leafOf(scene.add(Vector3::zero, 50.0f));
+    scene.tree.update();
+    ASSERT_EQ(checkTree(scene.tree), "");
+    TreeNode* parent = leaf->parent;
+    auto expectReported = [&scene](float& field, float broken, const char* rule) {
+        float kept = field;
+        field = broken;
+        EXPECT_NE(checkTree(scene.tree).find(rule), std::string::npos) << rule;
+        field = kept;
+    };
+    expectReported(parent->radius, 40.0f, "sticks out of its parent");
+    expectReported(parent->radius, 600.0f, "radius beyond maxRadius");
+    expectReported(parent->slack, 0.0f, "not derived from the parent");
+    expectReported(leaf->radius, INFINITY, "not finite");
+    leaf->level = 7;
+    EXPECT_NE(checkTree(scene.tree), "");
+    leaf->level = 6;
+    leaf->flags |= TreeNodeFlags::RecomputeQueued;
+    EXPECT_NE(checkTree(scene.tree).find("RecomputeQueued"), std::string::npos);
+    leaf->flags = TreeNodeFlags::Leaf;
+    EXPECT_EQ(checkTree(scene.tree, TreeCheckMode::FiniteOnly), "");
 }
 
 } // namespace

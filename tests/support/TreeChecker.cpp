@@ -112,10 +112,7 @@ struct Checker {
         if (!reachable.insert(&node).second) {
             return describe(node, "reached twice: a cycle or a shared child");
         }
-        std::string error = checkCommon(node);
-        if (!error.empty()) {
-            return error;
-        }
+        std::string error;
         for (const TreeNode* child : node.children) {
             if (child->parent != &node) {
                 return describe(*child, "parent pointer does not match the children list");
@@ -123,8 +120,12 @@ struct Checker {
             if (child->level != node.level + 1) {
                 return describe(*child, "level is not the parent's level + 1");
             }
-            error = has(*child, TreeNodeFlags::Leaf) ? checkLeaf(*child, node)
-                                                     : checkBounding(*child, node);
+            // Finiteness first: the containment margin of a non-finite sphere means nothing.
+            error = checkCommon(*child);
+            if (error.empty()) {
+                error = has(*child, TreeNodeFlags::Leaf) ? checkLeaf(*child, node)
+                                                         : checkBounding(*child, node);
+            }
             if (error.empty()) {
                 error = walk(*child);
             }
@@ -185,6 +186,9 @@ std::string checkTree(SphereTree& tree, TreeCheckMode mode) {
     }
 
     std::string error = checker.checkRoot(*checker.root);
+    if (error.empty()) {
+        error = checker.checkCommon(*checker.root);
+    }
     if (error.empty()) {
         error = checker.walk(*checker.root);
     }
