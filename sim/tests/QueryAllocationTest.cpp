@@ -21,16 +21,12 @@ void* operator new(std::size_t size) {
     }
     throw std::bad_alloc();
 }
-
 void operator delete(void* p) noexcept {
     std::free(p);
 }
-
 void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
-
-namespace {
 
 TEST(QueryAllocationTest, QueriesAllocateOnlyTheirResultEntries) {
     World world;
@@ -38,26 +34,23 @@ TEST(QueryAllocationTest, QueriesAllocateOnlyTheirResultEntries) {
     for (int frame = 0; frame < 20; ++frame) {
         world.step(0.1f);
     }
-    BodyList hits;
+    BodyList hits, visible;
     TimeList times;
-    long long found = 0;
+    std::size_t found = 0;
     for (Body* body : bodies) {
         long long before = allocations;
         world.querySweep(body, hits, times);
-        // One list node per body found and one per time.
         ASSERT_EQ(allocations - before, static_cast<long long>(hits.size() + times.size()));
-        found += static_cast<long long>(hits.size());
+        found += hits.size();
         hits.clear();
         times.clear();
     }
-    EXPECT_GT(found, 0) << "no sweep found anything: the count proves nothing";
+    EXPECT_GT(found, 0u) << "no sweep found anything: the count proves nothing";
 
-    float projection[16];
-    float modelview[16];
+    float projection[16], modelview[16];
     defaultProjectionMatrix(projection);
     cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
     MatrixFrustum frustum(projection, modelview);
-    BodyList visible;
     long long before = allocations;
     world.queryFrustum(frustum, visible);
     EXPECT_GT(visible.size(), 0u);
@@ -66,5 +59,3 @@ TEST(QueryAllocationTest, QueriesAllocateOnlyTheirResultEntries) {
         delete static_cast<SphereBody*>(body);
     }
 }
-
-} // namespace
