@@ -15,6 +15,11 @@ void World::step(float dt) {
         Body* body = *it;
         if (body->isAlive()) {
             body->integrate(dt);
+            // An overflowing integration (or a non-finite value given to the body) ends it here,
+            // also when the tree holds no leaf for it to strand.
+            if (!isFinite(body->getPosition()) || !isFinite(body->getVelocity())) {
+                body->setAlive(false);
+            }
             ++it;
         } else {
             it = bodies.erase(it);
@@ -23,7 +28,9 @@ void World::step(float dt) {
     tree->update();
 }
 
-void World::draw() { tree->draw(); }
+void World::draw() {
+    tree->draw();
+}
 
 int World::addBody(Body* body) {
     bodies.push_back(body);

@@ -21,7 +21,8 @@ public:
     World& operator=(const World&) = delete;
     virtual ~World();
 
-    /// Integrates every alive body, forgets the dead ones, then updates the tree once.
+    /// Integrates every alive body, forgets the dead ones, then updates the tree once. A body
+    /// whose position or velocity is not finite after its integration dies.
     virtual void step(float dt);
     /// Draws the tree's leaves (needs GL).
     virtual void draw();
