@@ -90,6 +90,11 @@ void SphereTree::removeNode(TreeNode* node) {
     if (node->flags & TreeNodeFlags::IntegrateQueued) {
         integrateQueue.remove(node);
     }
+    // remove() has taken its leaf off the list already; a leaf removed directly must not stay
+    // listed either, or the next update would refresh a destroyed node.
+    if (node->flags & TreeNodeFlags::Leaf) {
+        leaves.remove(node);
+    }
     if (node->parent != nullptr) {
         this->queueRecompute(node->parent);
         node->detach();

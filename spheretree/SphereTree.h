@@ -27,8 +27,9 @@ public:
     virtual void insert(Body* body);
     /// Destroys the earliest remaining leaf of body; nothing happens if there is none.
     virtual void remove(Body* body);
-    /// Takes node out of the queues and its parent (which is queued for recompute), and destroys
-    /// it. Leaves below a node that still has children wait to be placed again.
+    /// Takes node out of the queues, the list of leaves and its parent (which is queued for
+    /// recompute), and destroys it. Leaves below a node that still has children wait to be
+    /// placed again.
     virtual void removeNode(TreeNode* node);
     virtual TreeNode* getRoot();
     /// Refreshes every leaf from its body, re-places leaves that left their parent, re-fits the
