@@ -5,7 +5,9 @@
 // (radius 0..1049, positions within 5000, speeds within 500, masses 0..999, dt 0..1), the full
 // checker applies and the divide-by-zero and invalid traps are on, so a NaN born anywhere fails
 // at once. Odd: every value is any finite float; then the tree must stay well-formed and every
-// node and alive body finite, and bodies whose values overflow must die.
+// node and alive body finite, and bodies whose values overflow must die. In this mode a body can
+// also be given a NaN or infinite position, velocity or acceleration directly: from the next
+// step on it must be dead (or finite again), and the tree must not carry the value.
 #include "FuzzInput.h"
 #include "body/BodyList.h"
 #include "body/CollisionResponse.h"
@@ -17,8 +19,11 @@
 
 #include <fenv.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,13 +48,17 @@ enum Operation : std::uint8_t {
     QuerySphere,
     QuerySweep,
     Frame,
+    Poison,
+    TreeMembership,
+    RemoveNode,
     OperationCount
 };
 
 const char* operationName(int op) {
     static const char* names[OperationCount] = {
-        "addBody",  "addAgain",     "removeBody",   "step",        "setPosition", "recall",
-        "queryRay", "querySegment", "queryFrustum", "querySphere", "querySweep",  "frame",
+        "addBody",    "addAgain", "removeBody",   "step",           "setPosition",
+        "recall",     "queryRay", "querySegment", "queryFrustum",   "querySphere",
+        "querySweep", "frame",    "poison",       "treeMembership", "removeNode",
     };
     return names[op];
 }
@@ -58,6 +67,8 @@ class WorldFuzzer {
 public:
     WorldFuzzer(const std::uint8_t* data, std::size_t size) : in(data, size) {
         anyFloat = in.byte() & 1;
+        // Set SPHERES_FUZZ_TRACE to see the operations an input decodes to.
+        trace = std::getenv("SPHERES_FUZZ_TRACE") != nullptr;
         world = std::make_unique<World>();
     }
 
@@ -69,6 +80,9 @@ public:
     void run() {
         for (int count = 0; count < maxOperations && !in.atEnd(); ++count) {
             int op = in.byte() % OperationCount;
+            if (trace) {
+                std::fprintf(stderr, "%d: %s\n", count, operationName(op));
+            }
             apply(op);
             check(op, count);
         }
@@ -117,6 +131,7 @@ private:
                 return;
             }
             bodies.push_back(std::make_unique<SphereBody>(position, r));
+            poisoned.push_back(false);
             Body* body = bodies.back().get();
             body->setVelocity(velocity);
             body->setAcceleration(acceleration);
@@ -143,6 +158,7 @@ private:
         }
         case Step:
             world->step(dt());
+            afterStep();
             return;
         case SetPosition: {
             Body* body = pickBody();
@@ -211,10 +227,85 @@ private:
             // The program's frame: a step, then every body's earliest contact in creation order,
             // dead bodies included.
             world->step(dt());
+            afterStep();
             for (const auto& body : bodies) {
                 sweepAndResolve(body.get());
             }
             return;
+        case Poison:
+            poison();
+            return;
+        case TreeMembership: {
+            // The tree's own insert and remove, behind the World's back.
+            bool insert = in.byte() & 1;
+            if (Body* body = pickBody()) {
+                if (insert) {
+                    world->getTree().insert(body);
+                } else {
+                    world->getTree().remove(body);
+                }
+            }
+            return;
+        }
+        case RemoveNode: {
+            // Any node reachable from the root, in depth-first order: the root itself, a
+            // bounding node with children, an attached or an escaped leaf.
+            std::vector<TreeNode*> nodes;
+            collect(world->getTree().getRoot(), nodes);
+            world->getTree().removeNode(nodes[in.u16() % nodes.size()]);
+            return;
+        }
+        }
+    }
+
+    /// Gives a body a NaN or an infinity (any-float mode only): in one component of its
+    /// position, velocity or acceleration.
+    void poison() {
+        std::uint8_t k = in.byte();
+        std::uint8_t what = in.byte();
+        if (!anyFloat || bodies.empty()) {
+            return;
+        }
+        std::size_t index = k % bodies.size();
+        Body* body = bodies[index].get();
+        const float values[3] = {std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity()};
+        float value = values[what % 3];
+        int component = what / 3 % 3;
+        auto with = [&](Vector3 v) {
+            (component == 0 ? v.x : component == 1 ? v.y : v.z) = value;
+            return v;
+        };
+        switch (what / 9 % 3) {
+        case 0:
+            body->setPosition(with(body->getPosition()));
+            break;
+        case 1:
+            body->setVelocity(with(body->getVelocity()));
+            break;
+        default:
+            body->setAcceleration(with(body->getAcceleration()));
+            break;
+        }
+        poisoned[index] = true;
+    }
+
+    /// A poisoned body that the World has just stepped is held to the rules again.
+    void afterStep() {
+        const std::list<Body*>& simulated = world->getBodies();
+        for (std::size_t i = 0; i < bodies.size(); ++i) {
+            if (poisoned[i] &&
+                std::find(simulated.begin(), simulated.end(), bodies[i].get()) != simulated.end()) {
+                poisoned[i] = false;
+            }
+        }
+    }
+
+    static void collect(TreeNode* node, std::vector<TreeNode*>& nodes) {
+        nodes.push_back(node);
+        for (TreeNode* child : node->children) {
+            collect(child, nodes);
         }
     }
 
@@ -248,11 +339,19 @@ private:
             std::fprintf(stderr, "after operation %d:\n", count);
             fail(op, problem.c_str());
         }
-        for (const auto& body : bodies) {
-            if (body->isAlive() &&
+        for (std::size_t i = 0; i < bodies.size(); ++i) {
+            Body* body = bodies[i].get();
+            if (body->isAlive() && !poisoned[i] &&
                 !(isFinite(body->getPosition()) && isFinite(body->getPreviousPosition()) &&
                   isFinite(body->getVelocity()) && isFinite(body->getAcceleration()))) {
-                std::fprintf(stderr, "after operation %d:\n", count);
+                Vector3 p = body->getPosition();
+                Vector3 q = body->getPreviousPosition();
+                Vector3 v = body->getVelocity();
+                Vector3 a = body->getAcceleration();
+                std::fprintf(stderr,
+                             "after operation %d: body %zu at (%g, %g, %g) from (%g, %g, %g), "
+                             "velocity (%g, %g, %g), acceleration (%g, %g, %g)\n",
+                             count, i, p.x, p.y, p.z, q.x, q.y, q.z, v.x, v.y, v.z, a.x, a.y, a.z);
                 fail(op, "an alive body is not finite");
             }
         }
@@ -266,8 +365,11 @@ private:
 
     FuzzInput in;
     bool anyFloat = false;
+    bool trace = false;
     // Declared before the World so that they outlive it.
     std::vector<std::unique_ptr<SphereBody>> bodies;
+    /// Bodies given a non-finite value and not stepped by the World since.
+    std::vector<bool> poisoned;
     std::unique_ptr<World> world;
 };
 

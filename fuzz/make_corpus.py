@@ -11,7 +11,7 @@ import os
 import struct
 
 ADD, ADD_AGAIN, REMOVE, STEP, SET_POSITION, RECALL = range(6)
-RAY, SEGMENT, FRUSTUM, SPHERE, SWEEP, FRAME = range(6, 12)
+RAY, SEGMENT, FRUSTUM, SPHERE, SWEEP, FRAME, POISON = range(6, 13)
 
 # Indices into FuzzInput::anyFinite's table of boundary values.
 ZERO, ONE, MINUS_ONE, FLT_MAX, MINUS_FLT_MAX, DENORMAL = 0, 2, 3, 4, 5, 8
@@ -169,6 +169,24 @@ def main():
         s.special(FLT_MAX if i % 3 == 0 else ZERO)
     s.op(SWEEP).byte(5).op(RECALL).op(FRAME).special(MINUS_ROOT_RADIUS)
     s.write("any-overflow")
+
+    # NaN and infinite values given directly to bodies that share nodes with finite ones.
+    s = Seed(True)
+    for i in range(6):
+        s.op(ADD).value(50.0)
+        for v in [100.0 * i, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0]:
+            s.value(v)
+        s.value(1.0)
+    s.op(STEP).special(ZERO)
+    s.op(POISON).byte(0).byte(0)        # position x NaN
+    s.op(POISON).byte(1).byte(9 + 4)    # velocity y +inf
+    s.op(POISON).byte(2).byte(18 + 8)   # acceleration z -inf
+    s.op(SWEEP).byte(0).op(SWEEP).byte(3)
+    s.op(FRAME).special(TENTH).op(FRAME).special(TENTH)
+    s.op(ADD_AGAIN).byte(0).op(SET_POSITION).byte(0).byte(1).op(FRAME).special(ZERO)
+    s.op(SET_POSITION).byte(0).byte(1).op(FRAME).special(TENTH)
+    s.op(POISON).byte(4).byte(0).op(REMOVE).byte(4).op(FRAME).special(ONE)
+    s.write("any-poison")
 
 
 if __name__ == "__main__":
