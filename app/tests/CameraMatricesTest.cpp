@@ -5,22 +5,14 @@
 #include <cmath>
 
 TEST(CameraMatricesTest, ReshapeReplacesZeroSizesByOne) {
-    struct Case {
-        const char* label;
-        int width, height;
-        int expectedWidth, expectedHeight;
-        double aspect;
-    } cases[] = {{"window", 640, 480, 640, 480, 640.0 / 480.0},
-                 {"zero height", 640, 0, 640, 1, 640.0},
-                 {"zero width", 0, 480, 1, 480, 1.0 / 480.0},
-                 {"both zero", 0, 0, 1, 1, 1.0}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
-        int width = c.width;
-        int height = c.height;
-        EXPECT_EQ(reshapeAspect(width, height), c.aspect);
-        EXPECT_EQ(width, c.expectedWidth);
-        EXPECT_EQ(height, c.expectedHeight);
+    // {width, height} in, {width, height} out, aspect.
+    const int sizes[4][4] = {
+        {640, 480, 640, 480}, {640, 0, 640, 1}, {0, 480, 1, 480}, {0, 0, 1, 1}};
+    for (const auto& s : sizes) {
+        int width = s[0];
+        int height = s[1];
+        EXPECT_EQ(reshapeAspect(width, height), static_cast<double>(s[2]) / s[3]);
+        EXPECT_TRUE(width == s[2] && height == s[3]) << s[0] << " x " << s[1];
     }
 }
 
@@ -31,46 +23,34 @@ TEST(CameraMatricesTest, PerspectiveFollowsTheProjectionFormula) {
     float expected[16] = {};
     expected[0] = static_cast<float>(f / 2.0);
     expected[5] = static_cast<float>(f);
-    expected[10] = static_cast<float>((300000.0 + 1.0) / (1.0 - 300000.0));
+    expected[10] = static_cast<float>(300001.0 / (1.0 - 300000.0));
     expected[11] = -1.0f;
-    expected[14] = static_cast<float>(2.0 * 300000.0 * 1.0 / (1.0 - 300000.0));
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_FLOAT_EQ(m[i], expected[i]) << "element " << i;
-    }
-
+    expected[14] = static_cast<float>(2.0 * 300000.0 / (1.0 - 300000.0));
     float program[16];
     float window[16];
     defaultProjectionMatrix(program);
     perspectiveMatrix(75.0, 640.0 / 480.0, 1.0, 300000.0, window);
     for (int i = 0; i < 16; ++i) {
+        EXPECT_FLOAT_EQ(m[i], expected[i]) << "element " << i;
         EXPECT_EQ(program[i], window[i]) << "element " << i;
     }
 }
 
-TEST(CameraMatricesTest, ModelviewTranslatesThenRotatesLikeGL) {
-    SCOPED_TRACE("zero angles: only the eye distance");
+TEST(CameraMatricesTest, ModelviewTranslatesThenTurnsZThenYThenX) {
     float m[16];
     cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, m);
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(m[i], i == 14 ? -10000.0f : (i % 5 == 0 ? 1.0f : 0.0f)) << "element " << i;
     }
-
-    // Column-major m applied to (x, y, z, 1).
-    auto apply = [&m](float x, float y, float z, int row) {
-        return m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+    // Row r of column-major m applied to (x, y, z, 1).
+    auto apply = [&m](float x, float y, float z, int r) {
+        return m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
     };
-    SCOPED_TRACE("translation is added to the eye distance");
     cameraModelviewMatrix(5.0f, -5.0f, 50.0f, 0.0f, 0.0f, 0.0f, m);
-    EXPECT_EQ(apply(1.0f, 2.0f, 3.0f, 0), 6.0f);
-    EXPECT_EQ(apply(1.0f, 2.0f, 3.0f, 1), -3.0f);
-    EXPECT_EQ(apply(1.0f, 2.0f, 3.0f, 2), -9947.0f);
-
-    SCOPED_TRACE("z turns first, then y, then x (right-handed, degrees)");
+    EXPECT_TRUE(apply(1, 2, 3, 0) == 6.0f && apply(1, 2, 3, 1) == -3.0f &&
+                apply(1, 2, 3, 2) == -9947.0f);
+    // x turns into y about z, stays about y, turns into z about x; y goes to -x, z, then -y.
     cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 90.0f, 90.0f, 90.0f, m);
-    // x -> y (about z) -> y (about y) -> z (about x).
-    EXPECT_NEAR(apply(1.0f, 0.0f, 0.0f, 0), 0.0f, 1e-6f);
-    EXPECT_NEAR(apply(1.0f, 0.0f, 0.0f, 1), 0.0f, 1e-6f);
-    EXPECT_NEAR(apply(1.0f, 0.0f, 0.0f, 2), -10000.0f + 1.0f, 1e-3f);
-    // y -> -x (about z) -> z (about y) -> -y (about x).
-    EXPECT_NEAR(apply(0.0f, 1.0f, 0.0f, 1), -1.0f, 1e-6f);
+    EXPECT_NEAR(apply(1, 0, 0, 2), -9999.0f, 1e-3f);
+    EXPECT_NEAR(apply(0, 1, 0, 1), -1.0f, 1e-6f);
 }
