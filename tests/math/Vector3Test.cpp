@@ -44,6 +44,9 @@ TEST(Vector3Test, NormalisingMultipliesByOneReciprocal) {
 }
 
 TEST(Vector3Test, NormalisingZeroGivesNonFiniteComponents) {
+#ifdef SPHERES_SANITIZED_DIVISION
+    GTEST_SKIP() << "the sanitizer stops at the division by zero this test pins";
+#endif
     ScopedFloatTrapsOff trapsOff;
     Vector3 zero;
     EXPECT_FALSE(isFinite(zero.normalized()));

@@ -9,40 +9,28 @@
 
 namespace {
 
-TEST(SphereTreeTest, FreshTreeHoldsOnlyTheRoot) {
+TEST(SphereTreeTest, FreshTreeHoldsOnlyTheRootAndSetsTheParameters) {
     QuerySphereTree tree;
-    TreeNode* root = tree.getRoot();
-    EXPECT_EQ(root->radius, 524288.0f);
-    EXPECT_EQ(root->maxRadius, 524288.0f);
-    EXPECT_EQ(root->flags, unsigned(TreeNodeFlags::Root | TreeNodeFlags::Bounding));
-    EXPECT_EQ(root->level, 0);
-    EXPECT_EQ(root->slack, 1000.0f);
-    EXPECT_EQ(root->parent, nullptr);
-    EXPECT_TRUE(root->children.empty());
-    EXPECT_TRUE(tree.getLeaves().empty() && tree.getIntegrateQueue().empty() &&
-                tree.getRecomputeQueue().empty() && tree.getEscapedLeaves().empty());
+    EXPECT_EQ(checkTree(tree), ""); // Root|Bounding at the origin, level 0, no parent
+    EXPECT_EQ(tree.getRoot()->radius, 524288.0f);
+    EXPECT_EQ(tree.getRoot()->slack, 1000.0f);
+    EXPECT_EQ(tree.countNodes(), 1u);
     EXPECT_EQ(getMaxLevel(), 5);
     EXPECT_EQ(getChildRadiusScale(), 0.25f);
     EXPECT_EQ(slackScale, 1.0f);
-    EXPECT_EQ(checkTree(tree), "");
 }
 
 TEST(SphereTreeTest, InsertQueuesAWaitingLeafWithThePresentSphere) {
     TreeScene scene;
     SphereBody body(Vector3(1.0f, 2.0f, 3.0f), 2.0f); // previous position still the origin
     scene.tree.insert(&body);
-    ASSERT_EQ(scene.tree.getLeaves().size(), 1u);
-    TreeNode* leaf = scene.tree.getLeaves().front();
-    EXPECT_EQ(scene.tree.getIntegrateQueue().front(), leaf);
+    TreeNode* leaf = scene.leafOf(&body);
+    EXPECT_EQ(scene.tree.getIntegrateQueue(), TreeNodeList{leaf});
     EXPECT_EQ(leaf->radius, 2.0f);
-    EXPECT_EQ(leaf->center.x, 1.0f);
     EXPECT_EQ(leaf->center.z, 3.0f);
     EXPECT_EQ(leaf->flags, unsigned(TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf));
-    EXPECT_EQ(leaf->parent, nullptr);
-    EXPECT_EQ(leaf->level, 0);
-    EXPECT_EQ(leaf->body, &body);
     EXPECT_TRUE(scene.tree.getRoot()->children.empty());
-    EXPECT_EQ(checkTree(scene.tree), "");
+    EXPECT_EQ(checkTree(scene.tree), ""); // no parent, level 0, listed and queued once
     scene.tree.remove(&body);
 }
 
