@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 
 namespace {
@@ -98,8 +99,10 @@ TEST(SphereTreeRandomTest, TreeMatchesBruteForceWhileBodiesMoveArriveAndLeave) {
         std::printf("%s: %d hits, %d misses explained by pruning\n", tally->name, tally->hits,
                     tally->prunedMisses);
     }
-    EXPECT_GT(sweep.prunedMisses, 0);
-    EXPECT_GT(sphere.prunedMisses + ray.prunedMisses + segment.prunedMisses, 0);
+    // Misses happen where a leaf lies outside an ancestor; the aimed queries find such leaves.
+    for (const Tally* tally : {&sweep, &sphere, &ray, &segment}) {
+        EXPECT_GT(tally->prunedMisses, 0) << tally->name;
+    }
     EXPECT_GT(escaped, 0);
     // Left for the World's tear-down: waiting, attached and escaped leaves.
     addBodies(5);

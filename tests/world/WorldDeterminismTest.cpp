@@ -62,10 +62,10 @@ TEST(WorldDeterminismTest, TwoWorldsFromTheSameSceneStayBitIdentical) {
         a.frame();
         b.frame();
         for (std::size_t i = 0; i < a.bodies.size(); ++i) {
-            Vector3 pa = a.bodies[i].getPosition(), pb = b.bodies[i].getPosition();
-            Vector3 va = a.bodies[i].getVelocity(), vb = b.bodies[i].getVelocity();
-            ASSERT_TRUE(pa.x == pb.x && pa.y == pb.y && pa.z == pb.z && va.x == vb.x &&
-                        va.y == vb.y && va.z == vb.z)
+            // Bit patterns, so that -0 against +0 or a NaN counts as a difference too.
+            Vector3 state[4] = {a.bodies[i].getPosition(), a.bodies[i].getVelocity(),
+                                b.bodies[i].getPosition(), b.bodies[i].getVelocity()};
+            ASSERT_EQ(std::memcmp(&state[0], &state[2], 2 * sizeof(Vector3)), 0)
                 << "body " << i << " differs at frame " << frame;
         }
     }
