@@ -10,6 +10,10 @@
 # when the program cannot open its display.
 set -euo pipefail
 
+if [ $# -ne 4 ]; then
+    echo "usage: demo-window-test.sh keys|replay|camera DEMO REPLAY WORKDIR" >&2
+    exit 2
+fi
 if [ -z "${SPHERES_UNDER_XVFB:-}" ]; then
     mkdir -p "$4"
     started="$4/.started"
