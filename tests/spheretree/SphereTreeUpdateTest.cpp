@@ -86,6 +86,22 @@ TEST(SphereTreeUpdateTest, SecondLeafIsPlacedByDistanceScore) {
         EXPECT_GT(2300.0f - 50.0f, level4->radius);
     }
     {
+        SCOPED_TRACE("just outside a shrunk level-3 node: the node grows around the leaf");
+        TreeScene scene;
+        Body* body = scene.add(Vector3::zero, 50.0f);
+        scene.tree.update();
+        TreeScene::moveTo(body, Vector3(600.0f, 0.0f, 0.0f)); // levels 1-4 shrink to 4512..1512
+        scene.tree.update();
+        TreeNode* level3 = ancestorAt(scene.leafOf(body), 3);
+        ASSERT_EQ(level3->radius, 2512.0f);
+        TreeNode* leaf = scene.leafOf(scene.add(Vector3(3600.0f, 0.0f, 0.0f), 50.0f));
+        updateAndCheck(scene);
+        EXPECT_EQ(ancestorAt(leaf, 3), level3);
+        // Grown to slack + distance score; the following recompute is abandoned.
+        EXPECT_EQ(level3->radius, 1000.0f + (3000.0f + (50.0f + 0.001f)));
+        EXPECT_EQ(level3->center.x, 600.0f);
+    }
+    {
         SCOPED_TRACE("radius 600: too large for a level-5 child, attached at level 5");
         TreeScene scene;
         TreeNode* leaf = scene.leafOf(scene.add(Vector3::zero, 600.0f));
