@@ -8,13 +8,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <map>
-#include <memory>
 
 namespace {
 
 // Frames timed per repetition, chosen so that every size measures frames 11 onwards in a
-// scene that still looks like the start (each repetition builds its own scene).
+// scene that still looks like the start. Each repetition builds its own scene, so every
+// benchmark sees the same fresh memory layout whatever ran before it.
 benchmark::IterationCount framesPerRepetition(int bodies) {
     switch (bodies) {
     case 100:
@@ -57,20 +56,10 @@ void BruteForceFrame(benchmark::State& state) {
     reportPerBody(state, bodies, contacts);
 }
 
-// The query benchmarks change nothing, so one scene per size serves every repetition.
-BenchScene& sharedScene(int bodies) {
-    static std::map<int, std::unique_ptr<BenchScene>> scenes;
-    std::unique_ptr<BenchScene>& scene = scenes[bodies];
-    if (!scene) {
-        scene.reset(new BenchScene(bodies));
-    }
-    return *scene;
-}
-
 // Every body's sweep query of one frame, without the responses: per query cost.
 void SweepQueries(benchmark::State& state) {
     int bodies = static_cast<int>(state.range(0));
-    BenchScene& scene = sharedScene(bodies);
+    BenchScene scene(bodies);
     BodyList hits;
     TimeList times;
     for (auto _ : state) {
@@ -84,7 +73,7 @@ void SweepQueries(benchmark::State& state) {
 }
 
 void FrustumQuery(benchmark::State& state) {
-    BenchScene& scene = sharedScene(static_cast<int>(state.range(0)));
+    BenchScene scene(static_cast<int>(state.range(0)));
     BodyList visible;
     for (auto _ : state) {
         scene.world.queryFrustum(scene.frustum, visible);
