@@ -86,6 +86,15 @@ TEST(SphereTreeUpdateTest, SecondLeafIsPlacedByDistanceScore) {
         EXPECT_GT(2300.0f - 50.0f, level4->radius);
     }
     {
+        SCOPED_TRACE("equal distance scores: the earlier child wins, though a later one is larger");
+        TreeScene scene;
+        auto [first, second] = placeSecond(scene, Vector3(600.0f, 0.0f, 0.0f), 50.0f);
+        first->parent->radius = 400.0f; // as if shrunk: still holds the first leaf
+        TreeNode* third = scene.leafOf(scene.add(Vector3(300.0f, 0.0f, 0.0f), 50.0f));
+        updateAndCheck(scene);
+        EXPECT_EQ(third->parent, first->parent);
+    }
+    {
         SCOPED_TRACE("just outside a shrunk level-3 node: the node grows around the leaf");
         TreeScene scene;
         Body* body = scene.add(Vector3::zero, 50.0f);
