@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libbenchmark-dev
     freeglut3-dev libglu1-mesa-dev mesa-utils
     xvfb xauth xdotool imagemagick x11-apps
+    clang libclang-rt-14-dev valgrind
 )
 
 sudo=""
