@@ -23,8 +23,10 @@ public:
 
     /// lo + (hi - lo) * k / 65535 for the next two bytes k: both ends are reachable.
     float range(float lo, float hi) {
-        float k = static_cast<float>(u16()) / 65535.0f;
-        return lo + (hi - lo) * k;
+        // No division: an optimiser that packs these into vector lanes could divide an unused
+        // lane by zero, which the range mode's floating-point traps would report.
+        float k = static_cast<float>(u16()) * (1.0f / 65535.0f);
+        return k >= 1.0f ? hi : lo + (hi - lo) * k;
     }
 
     /// Any finite float. A selector byte below 32 picks a value that sits on a boundary of the
