@@ -8,10 +8,12 @@
 #                                             and brute force (from sphere-bench
 #                                             --benchmark_out=RESULTS.csv
 #                                             --benchmark_out_format=csv)
+#   tools/plot.sh table RESULTS.csv VISITS.csv  the Markdown table of docs/benchmarks.md, from
+#                                             the results of sphere-bench and sphere-bench-visits
 set -euo pipefail
 
 usage() {
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 
@@ -20,6 +22,56 @@ kind=$1
 input=$2
 output=$3
 [ -r "$input" ] || { echo "plot.sh: cannot read '$input'" >&2; exit 2; }
+
+if [ "$kind" = table ]; then
+    [ -r "$output" ] || { echo "plot.sh: cannot read '$output'" >&2; exit 2; }
+    # Minimum rows of both files; columns found by the names in each file's header.
+    awk -F, '
+        function span(us) {
+            if (us >= 1e6) return sprintf("%.2f s", us / 1e6)
+            if (us >= 1e3) return sprintf("%.2f ms", us / 1e3)
+            return sprintf("%.1f µs", us)
+        }
+        function nanos(ns) { return ns >= 1e3 ? sprintf("%.2f µs", ns / 1e3) : sprintf("%.0f ns", ns) }
+        FNR == 1 { file++ }
+        /^name,/ { for (i = 1; i <= NF; i++) { h = $i; gsub(/"/, "", h); col[file, h] = i }; next }
+        {
+            name = $1; gsub(/"/, "", name)
+            if (name !~ /_min$/ && file == 1) next
+            split(name, part, "/"); kind = part[1]; n = part[2] + 0
+            unit = $(col[file, "time_unit"])
+            scale = (unit == "ms") ? 1e3 : (unit == "us") ? 1 : (unit == "ns") ? 1e-3 : 1e6
+            us = $(col[file, "real_time"]) * scale
+            # A results file may hold several runs one after the other: the fastest counts.
+            if (file == 1) {
+                if (!((kind, n) in t) || us < t[kind, n]) t[kind, n] = us
+                sizes[n] = 1
+            }
+            else {
+                visits[n] = $(col[file, "sweep_visits_per_query"])
+                nodes[n] = $(col[file, "tree_nodes_per_leaf"])
+            }
+        }
+        END {
+            print "| bodies | tree frame | per body | brute-force frame | per body | brute force / tree | nodes visited per sweep query | sweep query | per visit | tree nodes per leaf |"
+            print "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+            count = 0
+            for (n in sizes) list[++count] = n + 0
+            for (i = 1; i <= count; i++) for (j = i + 1; j <= count; j++)
+                if (list[j] < list[i]) { x = list[i]; list[i] = list[j]; list[j] = x }
+            for (i = 1; i <= count; i++) {
+                n = list[i]
+                tree = t["TreeFrame", n]; brute = t["BruteForceFrame", n]
+                query = t["SweepQueries", n] * 1000 / n
+                printf "| %d | %s | %s | %s | %s | %s | %.0f | %s | %.1f ns | %.2f |\n", n,
+                    span(tree), nanos(tree * 1000 / n),
+                    brute ? span(brute) : "-", brute ? nanos(brute * 1000 / n) : "-",
+                    brute ? sprintf("%.1f", brute / tree) : "-",
+                    visits[n], nanos(query), visits[n] ? query / visits[n] : 0, nodes[n]
+            }
+        }' "$input" "$output"
+    exit 0
+fi
 command -v gnuplot >/dev/null || { echo "plot.sh: gnuplot not found (apt-get install gnuplot-nox)" >&2; exit 2; }
 
 case "$kind" in
@@ -54,8 +106,10 @@ bench)
                 split(name, part, "/")
                 n = part[2]
                 scale = ($5 ~ /ms/) ? 1e6 : ($5 ~ /us/) ? 1e3 : ($5 ~ /ns/) ? 1 : 1e9
-                printf "%d %.6g\n", n, $3 * scale / n
-            }' "$input" | sort -n >"$data.$bench"
+                v = $3 * scale / n
+                if (!(n in best) || v < best[n]) best[n] = v
+            }
+            END { for (n in best) printf "%d %.6g\n", n, best[n] }' "$input" | sort -n >"$data.$bench"
     done
     [ -s "$data.TreeFrame" ] ||
         { echo "plot.sh: no TreeFrame minimum rows in '$input'" >&2; exit 2; }
