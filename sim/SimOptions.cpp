@@ -200,6 +200,10 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
             path = value;
         }
     }
+    if (!options.tracePath.empty() && options.tracePath == options.framesPath) {
+        result.error = "--frames-out: " + quoted(options.framesPath) + " is the --trace file too";
+        return result;
+    }
     if (!options.spreadGiven) {
         options.spread = defaultSpread(options.bodies);
     }

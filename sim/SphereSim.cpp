@@ -40,17 +40,20 @@ struct Outputs {
     bool finish(const RunStats& stats) {
         bool traceOk = trace.close();
         bool framesOk = frames.close();
-        std::fflush(stdout);
+        bool stdoutOk = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
         if (!traceOk) {
             std::fprintf(stderr, "sphere-sim: --trace: writing the file failed\n");
         }
         if (!framesOk) {
             std::fprintf(stderr, "sphere-sim: --frames-out: writing the file failed\n");
         }
+        if (!stdoutOk) {
+            std::fprintf(stderr, "sphere-sim: --print-drawn: writing standard output failed\n");
+        }
         if (!quiet) {
             std::fprintf(stderr, "%s\n", stats.summary().c_str());
         }
-        return traceOk && framesOk;
+        return traceOk && framesOk && stdoutOk;
     }
 };
 

@@ -84,6 +84,7 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
         {"trace naming a directory", {"--trace", "./"}, "--trace"},
         {"frames file in a missing directory", {"--frames-out", "no/such/f.csv"}, "--frames-out"},
         {"flag with a value", {"--quiet=1"}, "--quiet"},
+        {"one file for both tables", {"--trace", "x.csv", "--frames-out", "x.csv"}, "--frames-out"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
