@@ -1,45 +1,31 @@
 #pragma once
 
-// Helpers shared by the tests, the fuzzer and the benchmarks: a fixed-seed generator, tolerant
-// comparison, body factories, and a brute-force reference for each of the tree's five queries.
+// Helpers shared by the core tests: a fixed-seed generator, body and matrix factories, a small
+// scene builder, and a brute-force reference for each of the tree's five queries.
 
 #include "body/BodyList.h"
 #include "body/SphereBody.h"
 #include "frustum/Frustum.h"
 #include "spheretree/QuerySphereTree.h"
 
-#include <fenv.h>
-
 #include <cmath>
 #include <cstdint>
 #include <deque>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
-/// Masks the divide-by-zero and invalid traps for its lifetime, for the few calls whose designed
-/// result is not finite; the flags they raise are cleared before the traps come back.
-class ScopedFloatTrapsOff {
-public:
-    ScopedFloatTrapsOff() : previous(fedisableexcept(FE_DIVBYZERO | FE_INVALID)) {}
-    ~ScopedFloatTrapsOff() {
-        feclearexcept(FE_ALL_EXCEPT);
-        if (previous > 0) {
-            feenableexcept(previous);
-        }
-    }
-    ScopedFloatTrapsOff(const ScopedFloatTrapsOff&) = delete;
-    ScopedFloatTrapsOff& operator=(const ScopedFloatTrapsOff&) = delete;
+inline bool operator==(const Vector3& a, const Vector3& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+inline std::ostream& operator<<(std::ostream& out, const Vector3& v) {
+    return out << "(" << v.x << ", " << v.y << ", " << v.z << ")";
+}
 
-private:
-    int previous;
-};
-
-/// XorShift32 with a fixed seed: the same sequence with every compiler and library.
+/// XorShift32: the same sequence with every compiler and library.
 class TestRandom {
 public:
-    explicit TestRandom(std::uint32_t seed = 0x9E3779B9u) : state(seed != 0 ? seed : 1u) {}
-
+    explicit TestRandom(std::uint32_t seed) : state(seed) {}
     std::uint32_t next() {
         state ^= state << 13;
         state ^= state >> 17;
@@ -50,23 +36,26 @@ public:
     float nextFloat(float lo, float hi) {
         return lo + (hi - lo) * (static_cast<float>(next() >> 8) * (1.0f / 16777216.0f));
     }
-    /// Uniform in 0..n-1 (n > 0).
     int nextInt(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
+    /// Whole numbers n - offset, n in 0..range-1, drawn z first: one order for every compiler.
+    Vector3 nextWholeVector(int range, float offset) {
+        float z = static_cast<float>(nextInt(range)) - offset;
+        float y = static_cast<float>(nextInt(range)) - offset;
+        float x = static_cast<float>(nextInt(range)) - offset;
+        return Vector3(x, y, z);
+    }
+    /// Uniform in [-extent, extent) per axis, drawn x first.
+    Vector3 nextVector(float extent) {
+        float x = nextFloat(-extent, extent);
+        float y = nextFloat(-extent, extent);
+        return Vector3(x, y, nextFloat(-extent, extent));
+    }
 
 private:
     std::uint32_t state;
 };
 
-inline bool nearlyEqual(float a, float b, float tolerance) {
-    return std::fabs(a - b) <= tolerance;
-}
-
-inline bool nearlyEqual(const Vector3& a, const Vector3& b, float tolerance) {
-    return nearlyEqual(a.x, b.x, tolerance) && nearlyEqual(a.y, b.y, tolerance) &&
-           nearlyEqual(a.z, b.z, tolerance);
-}
-
-/// A sphere body that moved from previousPosition to position and has the given velocity.
+/// A body that moved from previous to position and has the given velocity.
 inline SphereBody makeBody(const Vector3& position, float radius,
                            const Vector3& velocity = Vector3::zero) {
     SphereBody body(position, radius);
@@ -74,17 +63,16 @@ inline SphereBody makeBody(const Vector3& position, float radius,
     body.setVelocity(velocity);
     return body;
 }
-
-inline SphereBody makeBody(const Vector3& position, float radius, const Vector3& velocity,
-                           const Vector3& previousPosition) {
-    SphereBody body(previousPosition, radius);
+inline SphereBody makeMovedBody(const Vector3& previous, const Vector3& position, float radius,
+                                const Vector3& velocity) {
+    SphereBody body(previous, radius);
     body.setPosition(position);
     body.setVelocity(velocity);
     return body;
 }
 
-/// The body radius whose swept sphere, at rest, has exactly the radius swept (radius + 0.001
-/// rounded); lets a test place a leaf sphere to the last bit.
+/// The body radius whose swept sphere at rest has exactly the radius swept (radius + 0.001
+/// rounded), so that a test can place a leaf sphere to the last bit.
 inline float bodyRadiusForSweptRadius(float swept) {
     float radius = swept - 0.001f;
     while (radius + 0.001f < swept) {
@@ -100,22 +88,14 @@ inline float bodyRadiusForSweptRadius(float swept) {
 /// velocity -500..499 times speedScale, acceleration -0.1 x velocity, mass 0..999.
 inline SphereBody makeSceneBody(TestRandom& random, float speedScale = 1.0f) {
     float radius = static_cast<float>(random.nextInt(1000)) + 50.0f;
-    Vector3 position(static_cast<float>(random.nextInt(10000)) - 5000.0f,
-                     static_cast<float>(random.nextInt(10000)) - 5000.0f,
-                     static_cast<float>(random.nextInt(10000)) - 5000.0f);
-    Vector3 velocity = Vector3(static_cast<float>(random.nextInt(1000)) - 500.0f,
-                               static_cast<float>(random.nextInt(1000)) - 500.0f,
-                               static_cast<float>(random.nextInt(1000)) - 500.0f) *
-                       speedScale;
-    SphereBody body(position, radius);
-    body.setVelocity(velocity);
+    SphereBody body(random.nextWholeVector(10000, 5000.0f), radius);
+    body.setVelocity(random.nextWholeVector(1000, 500.0f) * speedScale);
     body.setAcceleration(body.getVelocity() * -0.1f);
     body.setMass(static_cast<float>(random.nextInt(1000)));
     return body;
 }
 
-/// The matrix gluPerspective builds, from its formula: computed in double, stored column-major
-/// as float.
+/// gluPerspective's matrix from its formula, computed in double, column-major floats.
 inline void perspectiveMatrix(double fovyDegrees, double aspect, double zNear, double zFar,
                               float out[16]) {
     double f = 1.0 / std::tan(fovyDegrees * 3.14159265358979323846 / 360.0);
@@ -129,7 +109,7 @@ inline void perspectiveMatrix(double fovyDegrees, double aspect, double zNear, d
     out[14] = static_cast<float>(2.0 * zFar * zNear / (zNear - zFar));
 }
 
-/// A column-major translation matrix.
+/// A column-major translation matrix (the identity for 0, 0, 0).
 inline void translationMatrix(float x, float y, float z, float out[16]) {
     for (int i = 0; i < 16; ++i) {
         out[i] = i % 5 == 0 ? 1.0f : 0.0f;
@@ -139,31 +119,27 @@ inline void translationMatrix(float x, float y, float z, float out[16]) {
     out[14] = z;
 }
 
-/// Every leaf reachable from the root through the children lists, in the depth-first order the
-/// queries visit them (escaped leaves included).
+/// Every leaf reachable from node, escaped ones included, in the queries' depth-first order.
 inline void collectReachableLeaves(TreeNode* node, std::vector<TreeNode*>& out) {
     if (node->flags & TreeNodeFlags::Leaf) {
         out.push_back(node);
-        return;
     }
     for (TreeNode* child : node->children) {
         collectReachableLeaves(child, out);
     }
 }
-
-inline std::vector<TreeNode*> collectReachableLeaves(SphereTree& tree) {
+inline std::vector<TreeNode*> reachableLeaves(SphereTree& tree) {
     std::vector<TreeNode*> leaves;
     collectReachableLeaves(tree.getRoot(), leaves);
     return leaves;
 }
 
-/// A tree with bodies it does not own, for building small scenes by hand.
+/// A tree over bodies it does not own, for small scenes built by hand.
 struct TreeScene {
     QuerySphereTree tree;
     std::deque<SphereBody> bodies;
 
-    /// Inserts a body at rest at position (previous position the same): its leaf sphere will be
-    /// centred there with radius + 0.001.
+    /// Inserts a body at rest: its leaf sphere will be centred there with radius + 0.001.
     Body* add(const Vector3& position, float radius) {
         bodies.push_back(makeBody(position, radius));
         tree.insert(&bodies.back());
@@ -174,14 +150,11 @@ struct TreeScene {
         body->setPosition(position);
         body->setPosition(position);
     }
-    /// The body's leaf: a listed one first, else one reachable from the root; null if none.
+    /// The body's listed leaf, else one reachable from the root; null if none.
     TreeNode* leafOf(Body* body) {
-        for (TreeNode* leaf : tree.getLeaves()) {
-            if (leaf->body == body) {
-                return leaf;
-            }
-        }
-        for (TreeNode* leaf : collectReachableLeaves(tree)) {
+        std::vector<TreeNode*> leaves(tree.getLeaves().begin(), tree.getLeaves().end());
+        collectReachableLeaves(tree.getRoot(), leaves);
+        for (TreeNode* leaf : leaves) {
             if (leaf->body == body) {
                 return leaf;
             }
@@ -190,230 +163,190 @@ struct TreeScene {
     }
 };
 
-// Each query below has the tree's exact leaf test (leafHit), the tree's pruning test for inner
-// nodes (prunes), and run, which asks the tree itself.
+// Each query below has accepts(node, time): the tree's own test at that node, which on a leaf
+// decides a result (and its time) and on an inner node decides whether the walk goes below it.
 
-/// queryRay: the direction must have unit length.
+/// Whether a sphere of radius around center overlaps node's sphere (touching does not count).
+inline bool overlaps(const Vector3& center, float radius, const TreeNode& node) {
+    Vector3 d = center - node.center;
+    float reach = radius + node.radius;
+    return !(reach * reach <= d.lengthSquared());
+}
+
+/// The line from origin along the unit direction against node's sphere: s to the closest point,
+/// q the half chord; false when the sphere lies behind an outside origin or the line misses.
+inline bool lineMeets(const TreeNode& node, const Vector3& origin, const Vector3& direction,
+                      float& s, float& q, bool& inside) {
+    Vector3 l = node.center - origin;
+    float l2 = l.lengthSquared();
+    float r2 = node.radius * node.radius;
+    s = l.dot(direction);
+    if ((s < 0.0f && l2 > r2) || l2 - s * s > r2) {
+        return false;
+    }
+    q = std::sqrt(r2 - (l2 - s * s));
+    inside = l2 < r2;
+    return true;
+}
+
 struct RayQuery {
+    static constexpr bool timed = true;
     Vector3 origin;
     Vector3 direction;
-
-    bool test(const TreeNode& node, float& time) const {
-        Vector3 l = node.center - origin;
-        float s = l.dot(direction);
-        float l2 = l.lengthSquared();
-        float r2 = node.radius * node.radius;
-        if ((s < 0.0f && l2 > r2) || l2 - s * s > r2) {
+    bool accepts(const TreeNode& node, float& time) const {
+        float s, q;
+        bool inside;
+        if (!lineMeets(node, origin, direction, s, q, inside)) {
             return false;
         }
-        float q = std::sqrt(r2 - (l2 - s * s));
-        time = l2 < r2 ? s + q : s - q;
+        time = inside ? s + q : s - q;
         return true;
     }
-    bool leafHit(const TreeNode& leaf, float& time) const { return test(leaf, time); }
-    bool prunes(const TreeNode& node) const {
-        float unused;
-        return !test(node, unused);
-    }
-    void run(QuerySphereTree& tree, BodyList& bodies, TimeList& times) const {
-        tree.queryRay(origin, direction, bodies, times);
+    void run(QuerySphereTree& tree, BodyList& b, TimeList& t) const {
+        tree.queryRay(origin, direction, b, t);
     }
 };
 
-/// querySegment; a zero-length segment is a point, hit where it lies strictly inside at time 0.
 struct SegmentQuery {
+    static constexpr bool timed = true;
     Vector3 start;
     Vector3 end;
-
-    bool test(const TreeNode& node, float& time) const {
-        Vector3 direction = end - start;
-        Vector3 l = node.center - start;
-        float l2 = l.lengthSquared();
-        float r2 = node.radius * node.radius;
-        if (!(direction.lengthSquared() > 0.0f)) {
-            time = 0.0f;
-            return l2 < r2;
+    bool accepts(const TreeNode& node, float& time) const {
+        Vector3 d = end - start;
+        time = 0.0f;
+        if (!(d.lengthSquared() > 0.0f)) { // a point: strictly inside only
+            return (node.center - start).lengthSquared() < node.radius * node.radius;
         }
-        float k = 1.0f / direction.length();
-        direction.normalize();
-        float s = l.dot(direction);
-        if ((s < 0.0f && l2 > r2) || l2 - s * s > r2) {
+        float k = 1.0f / d.length();
+        float s, q;
+        bool inside;
+        if (!lineMeets(node, start, d.normalized(), s, q, inside)) {
             return false;
         }
-        float q = std::sqrt(r2 - (l2 - s * s));
         float t0 = (s - q) * k;
         float t1 = (s + q) * k;
-        if (l2 < r2) {
-            time = t1;
-            return true;
-        }
-        time = t0;
+        time = inside ? t1 : t0;
         bool before = t0 + 0.001f < 0.0f && t1 + 0.001f < 0.0f;
         bool beyond = t0 - 0.001f > 1.0f && t1 - 0.001f > 1.0f;
-        return !before && !beyond;
+        return inside || !(before || beyond);
     }
-    bool leafHit(const TreeNode& leaf, float& time) const { return test(leaf, time); }
-    bool prunes(const TreeNode& node) const {
-        float unused;
-        return !test(node, unused);
-    }
-    void run(QuerySphereTree& tree, BodyList& bodies, TimeList& times) const {
-        tree.querySegment(start, end, bodies, times);
+    void run(QuerySphereTree& tree, BodyList& b, TimeList& t) const {
+        tree.querySegment(start, end, b, t);
     }
 };
 
-/// queryFrustum: leaves with the body's present sphere, inner nodes with their own.
+/// Leaves are tested with the body's present sphere, inner nodes with their own.
 struct FrustumQuery {
+    static constexpr bool timed = false;
     const Frustum* frustum;
-
-    bool outside(const Vector3& c, float r) const {
+    bool accepts(const TreeNode& node, float&) const {
+        bool leaf = node.flags & TreeNodeFlags::Leaf;
+        Vector3 c = leaf ? node.body->getPosition() : node.center;
+        float r = leaf ? node.body->getRadius() : node.radius;
         for (int i = 0; i < 6; ++i) {
             const Plane& p = *frustum->getPlane(i);
             if (p.a * c.x + p.b * c.y + p.c * c.z + p.d + r < 0.0f) {
-                return true;
+                return false;
             }
         }
-        return false;
+        return true;
     }
-    bool leafHit(const TreeNode& leaf, float& time) const {
-        time = 0.0f;
-        return !outside(leaf.body->getPosition(), leaf.body->getRadius());
-    }
-    bool prunes(const TreeNode& node) const { return outside(node.center, node.radius); }
-    void run(QuerySphereTree& tree, BodyList& bodies, TimeList&) const {
-        tree.queryFrustum(*frustum, bodies);
+    void run(QuerySphereTree& tree, BodyList& b, TimeList&) const {
+        tree.queryFrustum(*frustum, b);
     }
 };
 
-/// querySphere: leaves with their own (swept) sphere; touching does not count.
 struct SphereQuery {
+    static constexpr bool timed = false;
     Vector3 center;
     float radius;
-
-    bool prunes(const TreeNode& node) const {
-        Vector3 d = center - node.center;
-        float reach = node.radius + radius;
-        return reach * reach <= d.lengthSquared();
-    }
-    bool leafHit(const TreeNode& leaf, float& time) const {
-        time = 0.0f;
-        return !prunes(leaf);
-    }
-    void run(QuerySphereTree& tree, BodyList& bodies, TimeList&) const {
-        tree.querySphere(center, radius, bodies);
+    bool accepts(const TreeNode& node, float&) const { return overlaps(center, radius, node); }
+    void run(QuerySphereTree& tree, BodyList& b, TimeList&) const {
+        tree.querySphere(center, radius, b);
     }
 };
 
-/// querySweep: the moving-sphere contact on leaves, body's present sphere against inner nodes.
+/// The moving-sphere contact on leaves; the body's present sphere against inner nodes.
 struct SweepQuery {
+    static constexpr bool timed = true;
     Body* body;
-
-    bool leafHit(const TreeNode& leaf, float& time) const {
-        Body* other = leaf.body;
-        if (other == body) {
-            return false;
+    bool accepts(const TreeNode& node, float& time) const {
+        if (!(node.flags & TreeNodeFlags::Leaf)) {
+            return overlaps(body->getPosition(), body->getRadius(), node);
         }
+        Body* other = node.body;
         Vector3 v = (body->getPosition() - body->getPreviousPosition()) -
                     (other->getPosition() - other->getPreviousPosition());
         Vector3 w = body->getPreviousPosition() - other->getPreviousPosition();
         float reach = other->getRadius() + body->getRadius();
         float a = v.dot(v);
         float b = 2.0f * v.dot(w);
-        float c = w.dot(w) - reach * reach;
-        float disc = b * b - 4.0f * a * c;
-        if (disc < 0.0f || a == 0.0f) {
+        float disc = b * b - 4.0f * a * (w.dot(w) - reach * reach);
+        if (other == body || disc < 0.0f || a == 0.0f) {
             return false;
         }
         time = (-b - std::sqrt(disc)) / (2.0f * a);
         return !(time < -0.001f || time > 1.0f + 0.001f);
     }
-    bool prunes(const TreeNode& node) const {
-        Vector3 d = body->getPosition() - node.center;
-        float reach = body->getRadius() + node.radius;
-        return reach * reach <= d.lengthSquared();
-    }
-    void run(QuerySphereTree& tree, BodyList& bodies, TimeList& times) const {
-        tree.querySweep(body, bodies, times);
-    }
+    void run(QuerySphereTree& tree, BodyList& b, TimeList& t) const { tree.querySweep(body, b, t); }
 };
 
-/// One result: the body found and its time (0 for queries without times).
-struct QueryHit {
-    Body* body;
-    float time;
-};
-
-/// The brute-force reference: the query's exact leaf test over every reachable leaf.
-template <class Query> std::vector<QueryHit> bruteForceQuery(SphereTree& tree, const Query& query) {
-    std::vector<QueryHit> hits;
-    for (TreeNode* leaf : collectReachableLeaves(tree)) {
-        float time = 0.0f;
-        if (query.leafHit(*leaf, time)) {
-            hits.push_back({leaf->body, time});
-        }
-    }
-    return hits;
-}
-
-/// True when some node on the leaf's path from the root is rejected by the query's pruning.
-template <class Query> bool prunedOnPath(const TreeNode& leaf, const Query& query) {
-    for (const TreeNode* node = leaf.parent; node != nullptr; node = node->parent) {
-        if (query.prunes(*node)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-/// How a tree query compares with the reference.
+/// How a tree query compares with the brute-force reference.
 struct ReferenceComparison {
     int hits = 0;         ///< results the tree reported
-    int prunedMisses = 0; ///< reference hits the pruning explains
+    int prunedMisses = 0; ///< leaves the exact test accepts below an ancestor the walk rejects
     std::string mismatch; ///< "" when the tree reported exactly the unpruned reference hits
 };
 
-/// Runs the query on the tree and checks that it reports exactly the reference hits whose path
-/// no ancestor prunes, in the same order with bit-identical times.
+/// Runs the query on the tree and checks that it appends exactly the reference hits that no
+/// ancestor prunes, in depth-first order with bit-identical times, after the entries it was given.
 template <class Query>
-ReferenceComparison compareWithReference(QuerySphereTree& tree, const Query& query, bool hasTimes) {
-    BodyList bodies;
-    TimeList times;
-    query.run(tree, bodies, times);
+ReferenceComparison compareWithReference(QuerySphereTree& tree, const Query& query) {
+    struct Hit {
+        Body* body;
+        float time;
+    };
+    std::vector<Hit> expected;
     ReferenceComparison result;
-    result.hits = static_cast<int>(bodies.size());
-    std::vector<QueryHit> expected;
-    for (TreeNode* leaf : collectReachableLeaves(tree)) {
+    for (TreeNode* leaf : reachableLeaves(tree)) {
         float time = 0.0f;
-        if (!query.leafHit(*leaf, time)) {
+        if (!query.accepts(*leaf, time)) {
             continue;
         }
-        if (prunedOnPath(*leaf, query)) {
+        bool pruned = false;
+        for (const TreeNode* node = leaf->parent; node != nullptr && !pruned; node = node->parent) {
+            float unused = 0.0f;
+            pruned = !query.accepts(*node, unused);
+        }
+        if (pruned) {
             ++result.prunedMisses;
         } else {
             expected.push_back({leaf->body, time});
         }
     }
-    std::ostringstream out;
-    if (hasTimes && times.size() != bodies.size()) {
-        out << "times and bodies differ in length";
-    } else if (expected.size() != bodies.size()) {
-        out << "tree reported " << bodies.size() << " results, reference expects "
-            << expected.size();
-    } else {
-        auto time = times.begin();
-        std::size_t i = 0;
-        for (Body* body : bodies) {
-            bool sameTime = !hasTimes || *time == expected[i].time;
-            if (body != expected[i].body || !sameTime) {
-                out << "result " << i << " differs from the reference";
-                break;
-            }
-            if (hasTimes) {
-                ++time;
-            }
-            ++i;
+    BodyList bodies{nullptr}; // entries already there must stay first and unchanged
+    TimeList times{-1.0f};
+    query.run(tree, bodies, times);
+    if (bodies.front() != nullptr || times.front() != -1.0f) {
+        result.mismatch = "changed the entries it was given";
+        return result;
+    }
+    bodies.pop_front();
+    times.pop_front();
+    result.hits = static_cast<int>(bodies.size());
+    if (times.size() != (Query::timed ? bodies.size() : 0u) || bodies.size() != expected.size()) {
+        result.mismatch = std::to_string(bodies.size()) + " results and " +
+                          std::to_string(times.size()) + " times, reference expects " +
+                          std::to_string(expected.size());
+        return result;
+    }
+    auto time = times.begin();
+    std::size_t i = 0;
+    for (auto body = bodies.begin(); body != bodies.end(); ++body, ++i) {
+        if (*body != expected[i].body || (Query::timed && *time++ != expected[i].time)) {
+            result.mismatch = "result " + std::to_string(i) + " differs from the reference";
+            break;
         }
     }
-    result.mismatch = out.str();
     return result;
 }
