@@ -8,14 +8,11 @@ namespace {
 
 TEST(SphereBodyTest, StartsWithMassOneAndIntegratesByTheMeanVelocity) {
     SphereBody body(Vector3(1.0f, 2.0f, 3.0f), 5.0f);
-    EXPECT_EQ(body.getMass(), 1.0f);
-    EXPECT_EQ(body.getAuxValue(), 0.0f);
-    EXPECT_TRUE(body.isAlive());
+    EXPECT_TRUE(body.getMass() == 1.0f && body.getAuxValue() == 0.0f && body.isAlive());
     EXPECT_EQ(body.getPrototype(), &SphereBody::prototype);
     // The previous position starts at the origin, so the first swept sphere spans from there.
     EXPECT_EQ(body.getSweptCenter(), Vector3(0.5f, 1.0f, 1.5f));
     EXPECT_EQ(body.getSweptRadius(), std::sqrt(14.0f) + 5.0f + 0.001f);
-
     body.setVelocity(Vector3(1.0f, 0.0f, 0.0f));
     body.setAcceleration(Vector3(1.0f, 0.0f, 0.0f));
     body.integrate(2.0f); // velocity 1 -> 3: the mean velocity 2 for 2 time units

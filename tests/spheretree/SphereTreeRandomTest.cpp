@@ -1,4 +1,3 @@
-#include "body/CollisionResponse.h"
 #include "frustum/MatrixFrustum.h"
 #include "spheretree/QuerySphereTree.h"
 #include "tests/support/TestSupport.h"
@@ -19,7 +18,7 @@ struct Tally {
 
     template <class Query> void compare(QuerySphereTree& tree, const Query& query, int step) {
         ReferenceComparison comparison = compareWithReference(tree, query);
-        EXPECT_EQ(comparison.mismatch, "") << name << " query at step " << step;
+        EXPECT_TRUE(comparison.matches) << name << " query differs from brute force at " << step;
         hits += comparison.hits;
         prunedMisses += comparison.prunedMisses;
     }
@@ -30,8 +29,7 @@ TEST(SphereTreeRandomTest, TreeMatchesBruteForceWhileBodiesMoveArriveAndLeave) {
     std::deque<SphereBody> bodies; // declared first: the World's tree points at them
     World world;
     auto addBodies = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            // Every 25th body is fast enough to leave the root sphere within the run.
+        for (int i = 0; i < count; ++i) { // every 25th fast enough to leave the root sphere
             bodies.push_back(makeSceneBody(random, bodies.size() % 25 == 0 ? 400.0f : 1.0f));
             world.addBody(&bodies.back());
         }
@@ -43,61 +41,51 @@ TEST(SphereTreeRandomTest, TreeMatchesBruteForceWhileBodiesMoveArriveAndLeave) {
     Tally sweep{"sweep"}, frustum{"frustum"}, sphere{"sphere"}, ray{"ray"}, segment{"segment"};
     QuerySphereTree& tree = world.getTree();
     for (int step = 1; step <= 400; ++step) {
-        world.step(0.1f);
+        runFrame(world, bodies);
         ASSERT_EQ(checkTree(tree), "") << "after step " << step;
         if (step == 120) {
             addBodies(40);
         }
-        if (step == 200) {
-            for (std::size_t i = 0; i < bodies.size(); i += 9) {
-                world.removeBody(&bodies[i]);
-            }
-            ASSERT_EQ(checkTree(tree), "") << "after removals";
+        for (std::size_t i = 0; step == 200 && i < bodies.size(); i += 9) {
+            world.removeBody(&bodies[i]);
         }
-        if (step % 20 == 0) {
-            for (SphereBody& body : bodies) {
-                sweep.compare(tree, SweepQuery{&body}, step);
-            }
-            float modelview[16];
-            translationMatrix(random.nextFloat(-8000.0f, 8000.0f),
-                              random.nextFloat(-8000.0f, 8000.0f), -10000.0f, modelview);
-            MatrixFrustum view(projection, modelview);
-            frustum.compare(tree, FrustumQuery{&view}, step);
-            for (int i = 0; i < 40; ++i) {
-                // Aimed at a body, so that leaves lying outside an ancestor get probed.
-                Body* aim = &bodies[random.nextInt(static_cast<int>(bodies.size()))];
-                Vector3 target = aim->getPosition() + random.nextVector(100.0f);
-                sphere.compare(tree, SphereQuery{target, random.nextFloat(1.0f, 500.0f)}, step);
-                Vector3 origin = target + random.nextVector(8000.0f);
-                ray.compare(tree, RayQuery{origin, (target - origin).normalized()}, step);
-                segment.compare(tree, SegmentQuery{origin, target}, step);
-            }
+        ASSERT_EQ(checkTree(tree), "") << "after arrivals and removals at " << step;
+        if (step % 20 != 0) {
+            continue;
         }
-        // Each body's earliest contact, as the program's frame resolves them.
         for (SphereBody& body : bodies) {
-            BodyList hits;
-            TimeList times;
-            world.querySweep(&body, hits, times);
-            resolveEarliestContact(&body, hits, times);
+            sweep.compare(tree, SweepQuery{&body}, step);
+        }
+        float modelview[16];
+        translationMatrix(random.nextFloat(-8000.0f, 8000.0f), random.nextFloat(-8000.0f, 8000.0f),
+                          -10000.0f, modelview);
+        MatrixFrustum view(projection, modelview);
+        frustum.compare(tree, FrustumQuery{&view}, step);
+        for (int i = 0; i < 40; ++i) { // aimed at bodies, to probe leaves outside an ancestor
+            Vector3 target = bodies[random.nextInt(static_cast<int>(bodies.size()))].getPosition() +
+                             random.nextVector(100.0f);
+            sphere.compare(tree, SphereQuery{target, random.nextFloat(1.0f, 500.0f)}, step);
+            Vector3 origin = target + random.nextVector(8000.0f);
+            ray.compare(tree, RayQuery{origin, (target - origin).normalized()}, step);
+            segment.compare(tree, SegmentQuery{origin, target}, step);
         }
     }
     for (const Tally* tally : {&sweep, &frustum, &sphere, &ray, &segment}) {
         std::printf("%s: %d hits, %d misses explained by pruning\n", tally->name, tally->hits,
                     tally->prunedMisses);
         EXPECT_GT(tally->hits, 0) << tally->name;
-        // Leaves outside an ancestor are missed; the aimed queries find such leaves.
         EXPECT_TRUE(tally == &frustum || tally->prunedMisses > 0) << tally->name;
     }
-    // The World is torn down holding attached, escaped (reachable but no longer listed) and
-    // waiting leaves, which the leak checkers see freed.
+    // The World is torn down holding attached, escaped (reachable, no longer listed) and
+    // waiting leaves, for the leak checkers to see all of them freed.
     addBodies(5);
-    std::vector<TreeNode*> reachable = reachableLeaves(tree);
-    auto escaped = std::count_if(reachable.begin(), reachable.end(), [&tree](TreeNode* leaf) {
-        return !leaf->body->isAlive() && std::find(tree.getLeaves().begin(), tree.getLeaves().end(),
-                                                   leaf) == tree.getLeaves().end();
+    std::vector<TreeNode*> reachable;
+    collectLeaves(tree.getRoot(), reachable);
+    const TreeNodeList& listed = tree.getLeaves();
+    auto escaped = std::count_if(reachable.begin(), reachable.end(), [&listed](TreeNode* leaf) {
+        return std::find(listed.begin(), listed.end(), leaf) == listed.end();
     });
-    EXPECT_GT(escaped, 0);
-    EXPECT_GT(reachable.size(), static_cast<std::size_t>(escaped));
+    EXPECT_TRUE(escaped > 0 && reachable.size() > static_cast<std::size_t>(escaped));
     EXPECT_EQ(tree.getIntegrateQueue().size(), 5u);
 }
 
