@@ -200,7 +200,10 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
             path = value;
         }
     }
-    if (!options.tracePath.empty() && options.tracePath == options.framesPath) {
+    // Two tables in one file would interleave; a device such as /dev/null may take both.
+    struct stat shared;
+    if (!options.tracePath.empty() && options.tracePath == options.framesPath &&
+        (stat(options.tracePath.c_str(), &shared) != 0 || S_ISREG(shared.st_mode))) {
         result.error = "--frames-out: " + quoted(options.framesPath) + " is the --trace file too";
         return result;
     }
@@ -229,5 +232,5 @@ const char* simUsage() {
            "  --quiet          no progress bar and no summary on standard error\n"
            "  --help           this text\n"
            "\n"
-           "Exit status: 0 done, 1 ended by esc, 2 bad option, 3 output file error.\n";
+           "Exit status: 0 done, 1 ended by esc, 2 bad option, 3 output error or out of memory.\n";
 }

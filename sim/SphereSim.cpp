@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -57,9 +58,7 @@ struct Outputs {
     }
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     ParseResult parsed = parseSimOptions(argc, argv);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "sphere-sim: %s\n", parsed.error.c_str());
@@ -150,4 +149,15 @@ int main(int argc, char** argv) {
     }
     progress.finish();
     return outputs.finish(stats) ? EXIT_SUCCESS : exitOutputFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "sphere-sim: out of memory\n");
+        return exitOutputFailed;
+    }
 }

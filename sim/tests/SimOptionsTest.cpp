@@ -65,7 +65,7 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
         {"frames overflow", {"--frames", "99999999999"}, "--frames"},
         {"zero bodies", {"--bodies", "0"}, "--bodies"},
         {"negative bodies", {"--bodies=-5"}, "--bodies"},
-        {"too many bodies", {"--bodies", "10000001"}, "--bodies"},
+        {"too many bodies", {"--bodies", "1000001"}, "--bodies"},
         {"fractional bodies", {"--bodies", "2.5"}, "--bodies"},
         {"negative seed", {"--seed", "-1"}, "--seed"},
         {"seed beyond 32 bits", {"--seed", "4294967296"}, "--seed"},
