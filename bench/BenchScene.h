@@ -31,7 +31,4 @@ public:
     /// The default camera's frustum, as the program's first frame sees it.
     MatrixFrustum frustum;
     BodyList visible;
-
-private:
-    static MatrixFrustum defaultFrustum();
 };

@@ -1,5 +1,6 @@
 #include "sim/SimScene.h"
 
+#include "app/CameraMatrices.h"
 #include "app/ScenePopulation.h"
 #include "body/Body.h"
 #include "world/World.h"
@@ -16,4 +17,12 @@ std::vector<Body*> buildScene(World& world, int count, std::uint32_t seed, float
     }
     world.step(1.0e-9f);
     return bodies;
+}
+
+MatrixFrustum defaultCameraFrustum() {
+    float projection[16];
+    float modelview[16];
+    defaultProjectionMatrix(projection);
+    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
+    return MatrixFrustum(projection, modelview);
 }

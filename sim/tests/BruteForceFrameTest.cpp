@@ -1,10 +1,8 @@
 #include "sim/BruteForceFrame.h"
 
-#include "app/CameraMatrices.h"
 #include "body/Body.h"
 #include "body/CollisionResponse.h"
 #include "body/SphereBody.h"
-#include "frustum/MatrixFrustum.h"
 #include "sim/SimOptions.h"
 #include "sim/SimScene.h"
 #include "spheretree/QuerySphereTree.h"
@@ -74,11 +72,7 @@ std::string prunedAt(World& world, Body* body, Body* other) {
 int expectSameContactsAsTree(int count, int frames) {
     World world;
     std::vector<Body*> bodies = buildScene(world, count, 1, defaultSpread(count));
-    float projection[16];
-    float modelview[16];
-    defaultProjectionMatrix(projection);
-    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
-    MatrixFrustum frustum(projection, modelview);
+    MatrixFrustum frustum = defaultCameraFrustum();
 
     int contacts = 0;
     int prunedMisses = 0;
@@ -96,13 +90,9 @@ int expectSameContactsAsTree(int count, int frames) {
                 std::string pruning = prunedAt(world, body, scan.other);
                 std::ostringstream pair;
                 pair << "frame " << frame << ": body " << indexOf(bodies, body) << " meets body "
-                     << indexOf(bodies, scan.other) << " at " << scan.time << " by the scan, ";
-                if (tree.other == nullptr) {
-                    pair << "nothing through the tree";
-                } else {
-                    pair << "body " << indexOf(bodies, tree.other) << " at " << tree.time
-                         << " through the tree";
-                }
+                     << indexOf(bodies, scan.other) << " at " << scan.time << " by the scan, "
+                     << "body " << indexOf(bodies, tree.other) << " at " << tree.time
+                     << " through the tree (" << count << " is none)";
                 if (pruning.empty()) {
                     ADD_FAILURE() << pair.str() << ", and no pruning explains it";
                 } else {

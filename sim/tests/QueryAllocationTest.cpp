@@ -1,7 +1,5 @@
 // The tree's walks allocate nothing but the entries they append to the caller's lists.
-#include "app/CameraMatrices.h"
 #include "body/SphereBody.h"
-#include "frustum/MatrixFrustum.h"
 #include "sim/SimScene.h"
 #include "world/World.h"
 
@@ -47,10 +45,7 @@ TEST(QueryAllocationTest, QueriesAllocateOnlyTheirResultEntries) {
     }
     EXPECT_GT(found, 0u) << "no sweep found anything: the count proves nothing";
 
-    float projection[16], modelview[16];
-    defaultProjectionMatrix(projection);
-    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
-    MatrixFrustum frustum(projection, modelview);
+    MatrixFrustum frustum = defaultCameraFrustum();
     long long before = allocations;
     world.queryFrustum(frustum, visible);
     EXPECT_GT(visible.size(), 0u);
