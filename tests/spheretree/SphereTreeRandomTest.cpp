@@ -55,13 +55,13 @@ TEST(SphereTreeRandomTest, TreeMatchesBruteForceWhileBodiesMoveArriveAndLeave) {
             sweep.compare(tree, SweepQuery{&body}, step);
         }
         float modelview[16];
-        translationMatrix(random.nextFloat(-8000.0f, 8000.0f), random.nextFloat(-8000.0f, 8000.0f),
-                          -10000.0f, modelview);
+        float x = random.nextFloat(-8000.0f, 8000.0f); // one draw per statement: one order
+        translationMatrix(x, random.nextFloat(-8000.0f, 8000.0f), -10000.0f, modelview);
         MatrixFrustum view(projection, modelview);
         frustum.compare(tree, FrustumQuery{&view}, step);
         for (int i = 0; i < 40; ++i) { // aimed at bodies, to probe leaves outside an ancestor
-            Vector3 target = bodies[random.nextInt(static_cast<int>(bodies.size()))].getPosition() +
-                             random.nextVector(100.0f);
+            Body& aim = bodies[random.nextInt(static_cast<int>(bodies.size()))];
+            Vector3 target = aim.getPosition() + random.nextVector(100.0f);
             sphere.compare(tree, SphereQuery{target, random.nextFloat(1.0f, 500.0f)}, step);
             Vector3 origin = target + random.nextVector(8000.0f);
             ray.compare(tree, RayQuery{origin, (target - origin).normalized()}, step);
