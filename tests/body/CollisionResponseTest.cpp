@@ -74,9 +74,9 @@ TEST(CollisionResponseTest, EarliestContactPicksTheFirstSmallestTime) {
 TEST(CollisionResponseTest, KeepsMomentumAndKineticEnergy) {
     TestRandom random(12345);
     for (int i = 0; i < 200; ++i) {
-        Vector3 drawn[6]; // previous, present and velocity of each; drawn in a fixed order
-        for (Vector3& v : drawn) {
-            v = random.nextVector(&v - drawn == 2 || &v - drawn == 5 ? 500.0f : 100.0f);
+        Vector3 drawn[6]; // previous, present and velocity of a, then of b; in a fixed order
+        for (int k = 0; k < 6; ++k) {
+            drawn[k] = random.nextVector(k % 3 == 2 ? 500.0f : 100.0f);
         }
         SphereBody a = makeBody(drawn[0], drawn[1], 1.0f, drawn[2]);
         SphereBody b = makeBody(drawn[3], drawn[4], 1.0f, drawn[5]);
