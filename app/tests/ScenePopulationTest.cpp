@@ -1,6 +1,6 @@
 #include "app/ScenePopulation.h"
 
-#include "body/Body.h"
+#include "body/SphereBody.h"
 #include "world/World.h"
 
 #include <gtest/gtest.h>
@@ -37,5 +37,8 @@ TEST(ScenePopulationTest, BuildsTheProgramsSceneAndTheFirstStepKeepsItsStart) {
         Vector3 moved = bodies[i]->getPreviousPosition() - start[i];
         EXPECT_TRUE(moved.x == 0.0f && moved.y == 0.0f && moved.z == 0.0f) << i;
         EXPECT_LT((bodies[i]->getPosition() - start[i]).length(), 1.0e-3f);
+    }
+    for (Body* body : bodies) { // the caller owns them; the World's tree never reads them again
+        delete static_cast<SphereBody*>(body);
     }
 }
