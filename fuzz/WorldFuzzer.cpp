@@ -14,7 +14,7 @@
 #include "body/SphereBody.h"
 #include "frustum/MatrixFrustum.h"
 #include "spheretree/QuerySphereTree.h"
-#include "tests/support/TreeChecker.h"
+#include "spheretree/TreeChecker.h"
 #include "world/World.h"
 
 #include <fenv.h>

@@ -2,7 +2,7 @@
 // there. Each case is an input the World fuzzer found (its file in fuzz/corpus is named).
 #include "body/SphereBody.h"
 #include "spheretree/QuerySphereTree.h"
-#include "tests/support/TreeChecker.h"
+#include "spheretree/TreeChecker.h"
 #include "world/World.h"
 
 #include <gtest/gtest.h>

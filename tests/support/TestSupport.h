@@ -7,7 +7,7 @@
 #include "body/SphereBody.h"
 #include "frustum/Frustum.h"
 #include "spheretree/QuerySphereTree.h"
-#include "tests/support/TreeChecker.h"
+#include "spheretree/TreeChecker.h"
 #include "world/World.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include "spheretree/QuerySphereTree.h"
 #include "tests/support/TestSupport.h"
-#include "tests/support/TreeChecker.h"
+#include "spheretree/TreeChecker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/TreeChecker.h"
+#include "spheretree/TreeChecker.h"
 
 #include "spheretree/SphereTree.h"
 #include "spheretree/TreeParameters.h"
