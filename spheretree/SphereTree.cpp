@@ -91,9 +91,10 @@ void SphereTree::removeNode(TreeNode* node) {
         integrateQueue.remove(node);
     }
     // remove() has taken its leaf off the list already; a leaf removed directly must not stay
-    // listed either, or the next update would refresh a destroyed node.
+    // listed either, or the next update would refresh (and tear-down free) a destroyed node.
     if (node->flags & TreeNodeFlags::Leaf) {
         leaves.remove(node);
+        strandedLeaves.remove(node);
     }
     if (node->parent != nullptr) {
         this->queueRecompute(node->parent);

@@ -48,6 +48,10 @@ TEST(NonFiniteBodyTest, BodiesThatStopBeingFiniteDieAndLeaveTheTreeFinite) {
         EXPECT_EQ(checkTree(scene.tree()), "");
         EXPECT_EQ(scene.tree().getStrandedLeaves().size(), 2u);
         EXPECT_EQ(scene.tree().getLeaves().size(), 1u);
+
+        // A stranded leaf removed directly is not freed a second time by the tear-down.
+        scene.tree().removeNode(scene.tree().getStrandedLeaves().front());
+        EXPECT_EQ(scene.tree().getStrandedLeaves().size(), 1u);
     }
     {
         SCOPED_TRACE("an infinite velocity on a body whose leaf was removed through the tree "
