@@ -2,16 +2,22 @@
 
 Body::Body() : alive(true) {}
 
-float Body::getRadius() { return radius; }
+float Body::getRadius() {
+    return radius;
+}
 
-Vector3 Body::getPosition() { return position; }
+Vector3 Body::getPosition() {
+    return position;
+}
 
 float Body::getSweptRadius() {
     Vector3 d = position - previousPosition;
     return std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z) + radius + 0.001f;
 }
 
-Vector3 Body::getSweptCenter() { return (previousPosition + position) * 0.5f; }
+Vector3 Body::getSweptCenter() {
+    return (previousPosition + position) * 0.5f;
+}
 
 void Body::integrate(float dt) {
     previousAcceleration = acceleration;
@@ -22,25 +28,45 @@ void Body::integrate(float dt) {
     position = previousPosition + ((velocity + previousVelocity) * 0.5f) * dt;
 }
 
-float Body::getMass() { return mass; }
+float Body::getMass() {
+    return mass;
+}
 
-float Body::getAuxValue() { return auxValue; }
+float Body::getAuxValue() {
+    return auxValue;
+}
 
-Vector3 Body::getVelocity() { return velocity; }
+Vector3 Body::getVelocity() {
+    return velocity;
+}
 
-Vector3 Body::getAcceleration() { return acceleration; }
+Vector3 Body::getAcceleration() {
+    return acceleration;
+}
 
-Vector3 Body::getPreviousPosition() { return previousPosition; }
+Vector3 Body::getPreviousPosition() {
+    return previousPosition;
+}
 
-Vector3 Body::getPreviousVelocity() { return previousVelocity; }
+Vector3 Body::getPreviousVelocity() {
+    return previousVelocity;
+}
 
-Vector3 Body::getPreviousAcceleration() { return previousAcceleration; }
+Vector3 Body::getPreviousAcceleration() {
+    return previousAcceleration;
+}
 
-void Body::setMass(float m) { mass = m; }
+void Body::setMass(float m) {
+    mass = m;
+}
 
-void Body::setAuxValue(float value) { auxValue = value; }
+void Body::setAuxValue(float value) {
+    auxValue = value;
+}
 
-void Body::setRadius(float r) { radius = r; }
+void Body::setRadius(float r) {
+    radius = r;
+}
 
 void Body::setPosition(const Vector3& p) {
     previousPosition = position;
@@ -57,6 +83,10 @@ void Body::setAcceleration(const Vector3& a) {
     acceleration = a;
 }
 
-void Body::setAlive(bool value) { alive = value; }
+void Body::setAlive(bool value) {
+    alive = value;
+}
 
-bool Body::isAlive() { return alive; }
+bool Body::isAlive() {
+    return alive;
+}

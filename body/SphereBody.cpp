@@ -8,4 +8,6 @@ SphereBody::SphereBody(Vector3 position, float radius) : Body() {
     this->radius = radius;
 }
 
-Body* SphereBody::getPrototype() { return &prototype; }
+Body* SphereBody::getPrototype() {
+    return &prototype;
+}

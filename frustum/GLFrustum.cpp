@@ -2,7 +2,9 @@
 
 #include <GL/gl.h>
 
-GLFrustum::GLFrustum() { GLFrustum::extractPlanes(); }
+GLFrustum::GLFrustum() {
+    GLFrustum::extractPlanes();
+}
 
 void GLFrustum::extractPlanes() {
     glGetFloatv(GL_PROJECTION_MATRIX, projection);

@@ -14,7 +14,9 @@ void MatrixFrustum::setMatrices(const float projectionMatrix[16], const float mo
     computePlanes();
 }
 
-void MatrixFrustum::extractPlanes() { computePlanes(); }
+void MatrixFrustum::extractPlanes() {
+    computePlanes();
+}
 
 void MatrixFrustum::computePlanes() {
     const float* m = modelview;
@@ -58,19 +60,33 @@ void MatrixFrustum::computePlanes() {
     }
 }
 
-const Plane* MatrixFrustum::getPlanes() const { return &planes[0]; }
+const Plane* MatrixFrustum::getPlanes() const {
+    return &planes[0];
+}
 
-const Plane* MatrixFrustum::getTopPlane() const { return &planes[3]; }
+const Plane* MatrixFrustum::getTopPlane() const {
+    return &planes[3];
+}
 
-const Plane* MatrixFrustum::getBottomPlane() const { return &planes[2]; }
+const Plane* MatrixFrustum::getBottomPlane() const {
+    return &planes[2];
+}
 
-const Plane* MatrixFrustum::getLeftPlane() const { return &planes[1]; }
+const Plane* MatrixFrustum::getLeftPlane() const {
+    return &planes[1];
+}
 
-const Plane* MatrixFrustum::getRightPlane() const { return &planes[0]; }
+const Plane* MatrixFrustum::getRightPlane() const {
+    return &planes[0];
+}
 
-const Plane* MatrixFrustum::getNearPlane() const { return &planes[5]; }
+const Plane* MatrixFrustum::getNearPlane() const {
+    return &planes[5];
+}
 
-const Plane* MatrixFrustum::getFarPlane() const { return &planes[4]; }
+const Plane* MatrixFrustum::getFarPlane() const {
+    return &planes[4];
+}
 
 const Plane* MatrixFrustum::getPlane(int i) const {
     assert(i >= 0 && i < 6 && "frustum plane index out of 0..5");

@@ -18,5 +18,5 @@ struct CoordinateFrame {
     static const CoordinateFrame identity;
 };
 
-constexpr CoordinateFrame CoordinateFrame::identity{Vector3::unitX, Vector3::unitY,
-                                                    Vector3::unitZ, Vector3::zero};
+constexpr CoordinateFrame CoordinateFrame::identity{Vector3::unitX, Vector3::unitY, Vector3::unitZ,
+                                                    Vector3::zero};

@@ -28,8 +28,8 @@ void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, 
     queryRayNode(origin, direction, root, bodies, times);
 }
 
-void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& direction,
-                                   TreeNode* node, BodyList& bodies, TimeList& times) {
+void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
+                                   BodyList& bodies, TimeList& times) {
     Vector3 l = node->center - origin;
     float s = l.dot(direction);
     float l2 = l.lengthSquared();

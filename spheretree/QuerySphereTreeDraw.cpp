@@ -5,7 +5,9 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
-void QuerySphereTree::draw() { drawNode(root); }
+void QuerySphereTree::draw() {
+    drawNode(root);
+}
 
 void QuerySphereTree::drawNode(TreeNode* node) {
     if ((node->flags & TreeNodeFlags::Leaf) && !(node->flags & TreeNodeFlags::Bounding)) {

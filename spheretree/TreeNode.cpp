@@ -18,9 +18,13 @@ void TreeNode::initBounding(TreeNode* parent, unsigned addFlags, const Vector3& 
     slack = parent->slack * slackScale;
 }
 
-void TreeNode::addChild(TreeNode* node) { children.push_back(node); }
+void TreeNode::addChild(TreeNode* node) {
+    children.push_back(node);
+}
 
-void TreeNode::removeChild(TreeNode* node) { children.remove(node); }
+void TreeNode::removeChild(TreeNode* node) {
+    children.remove(node);
+}
 
 float TreeNode::computeFit(const TreeNode& enclosing) {
     fit = enclosing.radius - ((center - enclosing.center).length() + radius);
@@ -33,4 +37,6 @@ void TreeNode::detach() {
     level = 0;
 }
 
-bool TreeNode::hasFiniteSphere() const { return isFinite(center) && std::isfinite(radius); }
+bool TreeNode::hasFiniteSphere() const {
+    return isFinite(center) && std::isfinite(radius);
+}

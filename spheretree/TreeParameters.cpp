@@ -7,12 +7,22 @@ float childRadiusScale = 0.0f;
 
 float slackScale = 0.0f;
 
-int getMaxLevel() { return maxLevel; }
+int getMaxLevel() {
+    return maxLevel;
+}
 
-void setMaxLevel(int level) { maxLevel = level; }
+void setMaxLevel(int level) {
+    maxLevel = level;
+}
 
-float getChildRadiusScale() { return childRadiusScale; }
+float getChildRadiusScale() {
+    return childRadiusScale;
+}
 
-void setChildRadiusScale(float scale) { childRadiusScale = scale; }
+void setChildRadiusScale(float scale) {
+    childRadiusScale = scale;
+}
 
-void setSlackScale(float scale) { slackScale = scale; }
+void setSlackScale(float scale) {
+    slackScale = scale;
+}

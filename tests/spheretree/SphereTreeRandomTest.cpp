@@ -1,7 +1,7 @@
 #include "frustum/MatrixFrustum.h"
 #include "spheretree/QuerySphereTree.h"
-#include "tests/support/TestSupport.h"
 #include "spheretree/TreeChecker.h"
+#include "tests/support/TestSupport.h"
 #include "world/World.h"
 
 #include <gtest/gtest.h>

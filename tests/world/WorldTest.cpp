@@ -1,8 +1,8 @@
 #include "world/World.h"
 
 #include "spheretree/QuerySphereTree.h"
-#include "tests/support/TestSupport.h"
 #include "spheretree/TreeChecker.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
