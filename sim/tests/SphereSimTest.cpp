@@ -152,7 +152,7 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
 // frame function leaves, read back from %.9g as the very same floats.
 TEST(SphereSimRunTest, TraceHoldsEveryBodyAtStartUpAndEveryKthFrame) {
     for (std::string args : {"--bodies 30 --frames 25 --every 4 --seed 7",
-                             "--bodies 1 --frames 12 --every 3", "--frames 0"}) {
+                             "--bodies 1 --frames 12 --every 3", "--frames 0 --every 1"}) {
         SCOPED_TRACE(args);
         const SimOptions o = parse(args).options;
         std::string trace = workFile("trace.csv"), table = workFile("frames.csv");
