@@ -61,7 +61,8 @@ TreeNode* prunedAt(World& world, Body* body, const Body* other) {
 // Runs the tree's frame and, before each body's response, compares the tree's pick with the
 // scan's: a difference must be a miss the pruning explains, which is reported and counted. The
 // tree's pick is resolved, so the scene stays the program's. Until the first miss, a second scene
-// run by bruteForceFrame must hold the same states and draw as many bodies.
+// run by bruteForceFrame must hold the same states and draw as many bodies. Every query must
+// allocate only its result entries.
 void expectSameContacts(int count, int& misses) {
     World world, scanWorld;
     std::vector<Body*> bodies = buildScene(world, count, 1, defaultSpread(count));
@@ -88,8 +89,8 @@ void expectSameContacts(int count, int& misses) {
             auto tree = earliest(hits, times), scan = earliest(scanHits, scanTimes);
             if (tree != scan) {
                 std::ostringstream pair;
-                pair << "frame " << frame << ": body " << name(body) << " meets body "
-                     << name(scan.first) << " at " << scan.second << " by the scan, body "
+                pair << "frame " << frame << ": body " << name(body) << " meets "
+                     << name(scan.first) << " at " << scan.second << " by the scan, "
                      << name(tree.first) << " at " << tree.second << " through the tree";
                 TreeNode* cut = prunedAt(world, body, scan.first);
                 EXPECT_TRUE(cut != nullptr) << pair.str() << ", and no pruning explains it";
