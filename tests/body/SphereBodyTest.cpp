@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(SphereBodyTest, StartsWithMassOneAndIntegratesByTheMeanVelocity) {
     SphereBody body(Vector3(1.0f, 2.0f, 3.0f), 5.0f);
     EXPECT_TRUE(body.getMass() == 1.0f && body.getAuxValue() == 0.0f && body.isAlive());
@@ -22,5 +20,3 @@ TEST(SphereBodyTest, StartsWithMassOneAndIntegratesByTheMeanVelocity) {
     EXPECT_EQ(body.getPreviousVelocity(), Vector3(1.0f, 0.0f, 0.0f));
     EXPECT_EQ(body.getSweptRadius(), 4.0f + 5.0f + 0.001f);
 }
-
-} // namespace

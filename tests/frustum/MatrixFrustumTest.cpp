@@ -4,18 +4,14 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 TEST(MatrixFrustumTest, PlanesOfKnownMatrices) {
-    float identity[16], perspective[16], back[16];
-    translationMatrix(0.0f, 0.0f, 0.0f, identity);
-    translationMatrix(0.0f, 0.0f, -10000.0f, back);
-    perspectiveMatrix(75.0, 640.0 / 480.0, 1.0, 300000.0, perspective);
+    Matrix identity = translation(0.0f, 0.0f, 0.0f), back = translation(0.0f, 0.0f, -10000.0f);
+    Matrix perspective = programPerspective();
     // Fourth row (1, 0, 0, 1) and first row (1, 0, 0, 0): the right plane w - x has normal zero.
-    const float degenerate[16] = {1, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const Matrix degenerate = {1, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const struct {
         const char* label;
-        const float *projection, *modelview;
+        const Matrix &projection, &modelview;
         int plane; // 0 right, 1 left, 2 bottom, 3 top, 4 far, 5 near
         Plane expected;
         float tolerance;
@@ -38,12 +34,11 @@ TEST(MatrixFrustumTest, PlanesOfKnownMatrices) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        MatrixFrustum frustum(c.projection, c.modelview);
+        MatrixFrustum frustum(c.projection.data(), c.modelview.data());
         const Plane* p = frustum.getPlane(c.plane);
-        EXPECT_NEAR(p->a, c.expected.a, c.tolerance);
-        EXPECT_NEAR(p->b, c.expected.b, c.tolerance);
-        EXPECT_NEAR(p->c, c.expected.c, c.tolerance);
-        EXPECT_NEAR(p->d, c.expected.d, c.tolerance);
+        for (float Plane::*value : {&Plane::a, &Plane::b, &Plane::c, &Plane::d}) {
+            EXPECT_NEAR(p->*value, c.expected.*value, c.tolerance);
+        }
         for (int i = 0; i < 6; ++i) { // finite, with unit normals where the normal is not zero
             p = frustum.getPlane(i);
             float length = std::sqrt(p->a * p->a + p->b * p->b + p->c * p->c);
@@ -57,5 +52,3 @@ TEST(MatrixFrustumTest, PlanesOfKnownMatrices) {
                     byRole[c.plane] == frustum.getPlane(c.plane));
     }
 }
-
-} // namespace

@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
 /// The time of a query's single result (0 without times), or -1 when it found nothing.
-template <class Query> float onlyTime(TreeScene& scene, const Query& query) {
+template <class Query> static float onlyTime(TreeScene& scene, const Query& query) {
     BodyList bodies;
     TimeList times;
     query.run(scene.tree, bodies, times);
@@ -14,17 +12,38 @@ template <class Query> float onlyTime(TreeScene& scene, const Query& query) {
     return bodies.empty() ? -1.0f : times.empty() ? 0.0f : times.front();
 }
 
-Vector3 z(float v) {
+static Vector3 z(float v) {
     return Vector3(0.0f, 0.0f, v);
 }
 
 TEST(QuerySphereTreeQueryTest, EdgeCasesAgainstOneLeaf) {
     TreeScene scene; // one leaf sphere: centre (0, 0, 10), radius 1.999f + 0.001f = 2 exactly
-    scene.add(z(10.0f), 1.999f);
+    Body* body = scene.add(z(10.0f), 1.999f)->body;
     scene.tree.update();
-    auto ray = [&](const Vector3& from) { return onlyTime(scene, RayQuery{from, z(1.0f)}); };
-    auto segment = [&](float a, float b) { return onlyTime(scene, SegmentQuery{z(a), z(b)}); };
+    auto ray = [&](const Vector3& from) {
+        return onlyTime(scene, LineQuery{from, from + z(1.0f), false});
+    };
+    auto segment = [&](float a, float b) { return onlyTime(scene, LineQuery{z(a), z(b), true}); };
     auto sphere = [&](float r) { return onlyTime(scene, SphereQuery{z(5.0f), r}); };
+    // The cube -1..1 seen from (3, 0, 10): the body's present sphere of radius r touches the
+    // left face from outside (value exactly 0) at r = 2; the leaf's sphere plays no part.
+    Matrix identity = translation(0.0f, 0.0f, 0.0f), camera = translation(-3.0f, 0.0f, -10.0f);
+    MatrixFrustum cube(identity.data(), camera.data());
+    auto frustum = [&](float r) {
+        body->setRadius(r);
+        return onlyTime(scene, FrustumQuery{&cube});
+    };
+    // The query body moves from the origin to (10, 0, 0) with radius 1; another rests at x
+    // (or moves by the same step) in a scene of its own.
+    SphereBody mover = makeBody(Vector3::zero, Vector3(10.0f, 0.0f, 0.0f), 1.0f);
+    auto sweep = [&mover](float x, float otherMoves) {
+        TreeScene other;
+        Body* rest = other.add(x, 1.0f)->body;
+        rest->setPosition(Vector3(x + otherMoves, 0.0f, 0.0f));
+        other.tree.update();
+        EXPECT_EQ(onlyTime(other, SweepQuery{rest}), -1.0f) << "reported itself";
+        return onlyTime(other, SweepQuery{&mover});
+    };
     const struct {
         const char* label;
         float time, expected, tolerance; // time -1: no result
@@ -43,39 +62,15 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAgainstOneLeaf) {
         {"zero-length segment outside: nothing", segment(30.0f, 30.0f), -1.0f, 0},
         {"sphere touching only: nothing", sphere(3.0f), -1.0f, 0},
         {"sphere overlapping", sphere(3.01f), 0.0f, 0},
+        {"frustum: touching a face from outside", frustum(2.0f), 0.0f, 0},
+        {"frustum: just outside it", frustum(1.99f), -1.0f, 0},
+        {"sweep: first contact", sweep(5.0f, 0.0f), 0.3f, 0},
+        {"sweep: moving along, no relative motion", sweep(5.0f, 10.0f), -1.0f, 0},
+        {"sweep: t = 1.002", sweep(12.02f, 0.0f), -1.0f, 0},
+        {"sweep: t = -0.002", sweep(1.98f, 0.0f), -1.0f, 0},
+        {"sweep: t = 1.0005, within tolerance", sweep(12.005f, 0.0f), 1.0005f, 1e-5f},
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(c.time, c.expected, c.tolerance) << c.label;
     }
-
-    // The unit cube; the frustum tests the body's present sphere, not the leaf's.
-    float identity[16];
-    translationMatrix(0.0f, 0.0f, 0.0f, identity);
-    MatrixFrustum cube(identity, identity);
-    TreeScene touching;
-    Body* body = touching.add(2.0f, 1.0f)->body;
-    touching.tree.update();
-    EXPECT_EQ(onlyTime(touching, FrustumQuery{&cube}), 0.0f) << "touching the right face";
-    body->setRadius(0.99f);
-    EXPECT_EQ(onlyTime(touching, FrustumQuery{&cube}), -1.0f) << "just outside it";
 }
-
-TEST(QuerySphereTreeQueryTest, SweepReportsTheFirstContactWithinTheStep) {
-    // The query body moves from the origin to (10, 0, 0) with radius 1; another rests at x.
-    SphereBody mover = makeBody(Vector3::zero, Vector3(10.0f, 0.0f, 0.0f), 1.0f);
-    auto sweep = [&mover](float x, float otherMoves) {
-        TreeScene scene;
-        Body* other = scene.add(x, 1.0f)->body;
-        other->setPosition(Vector3(x + otherMoves, 0.0f, 0.0f));
-        scene.tree.update();
-        EXPECT_EQ(onlyTime(scene, SweepQuery{other}), -1.0f); // never reports itself
-        return onlyTime(scene, SweepQuery{&mover});
-    };
-    EXPECT_EQ(sweep(5.0f, 0.0f), 0.3f);
-    EXPECT_EQ(sweep(5.0f, 10.0f), -1.0f);  // moving along: no relative motion
-    EXPECT_EQ(sweep(12.02f, 0.0f), -1.0f); // t = 1.002
-    EXPECT_EQ(sweep(1.98f, 0.0f), -1.0f);  // t = -0.002
-    EXPECT_NEAR(sweep(12.005f, 0.0f), 1.0005f, 1e-5f);
-}
-
-} // namespace

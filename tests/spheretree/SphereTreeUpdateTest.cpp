@@ -13,28 +13,30 @@ TreeNode* ancestorAt(TreeNode* leaf, int level) {
     return node;
 }
 
-TEST(SphereTreeUpdateTest, OneLeafChainRecentresAndShrinksOnlyBelowItsRadius) {
+TEST(SphereTreeUpdateTest, OneLeafChainFollowsItsLeafAndShrinksOnlyBelowItsRadius) {
     TreeScene scene;
     TreeNode* leaf = scene.add(0.0f, 50.0f);
     ASSERT_EQ(scene.update(), "");
     TreeNode* firstParent = leaf->parent;
-    // The level-5 recompute needs 1050.001 > 512 and is abandoned, so no node shrinks.
-    const float built[] = {131072.0f, 32768.0f, 8192.0f, 2048.0f, 512.0f};
-    for (int level = 1; level <= 5; ++level) {
-        TreeNode* node = ancestorAt(leaf, level);
-        EXPECT_TRUE(node->radius == built[level - 1] && node->center == Vector3::zero) << level;
-    }
     EXPECT_EQ(leaf->level, 6);
-    // At 600 the leaf leaves its parent, which goes; the chain above re-centres on it.
-    TreeScene::moveTo(leaf, 600.0f);
-    ASSERT_EQ(scene.update(), "");
+    // The level-5 recompute needs 1050.001 > 512 and is abandoned, so no node shrinks. At 600
+    // the leaf leaves its parent, which goes; the chain above re-centres on it.
+    const struct {
+        float x, radii[5];
+    } stages[] = {{0.0f, {131072.0f, 32768.0f, 8192.0f, 2048.0f, 512.0f}},
+                  {600.0f, {4512.0f, 3512.0f, 2512.0f, 1512.0f, 512.0f}}};
+    for (const auto& stage : stages) {
+        TreeScene::moveTo(leaf, stage.x);
+        ASSERT_EQ(scene.update(), "");
+        for (int level = 1; level <= 5; ++level) {
+            TreeNode* node = ancestorAt(leaf, level);
+            EXPECT_TRUE(node->radius == stage.radii[level - 1] && node->center.x == stage.x &&
+                        node->center.y == 0.0f)
+                << "at " << stage.x << ", level " << level;
+        }
+    }
     EXPECT_NE(leaf->parent, firstParent);
     EXPECT_EQ(scene.tree.countNodes(), 7u);
-    const float shrunk[] = {4512.0f, 3512.0f, 2512.0f, 1512.0f, 512.0f};
-    for (int level = 1; level <= 5; ++level) {
-        TreeNode* node = ancestorAt(leaf, level);
-        EXPECT_TRUE(node->radius == shrunk[level - 1] && node->center.x == 600.0f) << level;
-    }
     // Level 4 needs 0 + 1000 + 512, exactly its radius: that recompute changes and queues
     // nothing; from 1600 it shrinks to 1512 and queues the parent.
     TreeNode* level4 = ancestorAt(leaf, 4);
@@ -44,6 +46,12 @@ TEST(SphereTreeUpdateTest, OneLeafChainRecentresAndShrinksOnlyBelowItsRadius) {
     scene.tree.recomputeNode(level4);
     EXPECT_EQ(level4->radius, 1512.0f);
     EXPECT_EQ(scene.tree.getRecomputeQueue(), TreeNodeList{level4->parent});
+    // Just outside the shrunk level-3 node, a new leaf grows it to slack + distance score.
+    TreeNode* level3 = ancestorAt(leaf, 3);
+    TreeNode* outside = scene.add(3600.0f, 50.0f);
+    ASSERT_EQ(scene.update(), "");
+    EXPECT_EQ(ancestorAt(outside, 3), level3);
+    EXPECT_EQ(level3->radius, 1000.0f + (3000.0f + (50.0f + 0.001f)));
 }
 
 TEST(SphereTreeUpdateTest, NewLeafIsPlacedByDistanceScore) {
@@ -61,33 +69,16 @@ TEST(SphereTreeUpdateTest, NewLeafIsPlacedByDistanceScore) {
         ASSERT_EQ(scene.update(), "");
         EXPECT_EQ(leaf->parent, parent);
     }
-    {
-        SCOPED_TRACE("equal distance scores: the earlier child wins, though a later is larger");
-        TreeScene scene;
-        TreeNode* first = scene.add(0.0f, 50.0f);
-        scene.add(600.0f, 50.0f);
-        scene.update();
-        first->parent->radius = 400.0f; // as if shrunk: still holds the first leaf
-        TreeNode* third = scene.add(300.0f, 50.0f);
-        ASSERT_EQ(scene.update(), "");
-        EXPECT_EQ(third->parent, first->parent);
-    }
-    {
-        SCOPED_TRACE("just outside a shrunk level-3 node: it grows to slack + distance score");
-        TreeScene scene;
-        TreeNode* first = scene.add(0.0f, 50.0f);
-        scene.update();
-        TreeScene::moveTo(first, 600.0f);
-        scene.update();
-        TreeNode* level3 = ancestorAt(first, 3);
-        TreeNode* leaf = scene.add(3600.0f, 50.0f);
-        ASSERT_EQ(scene.update(), "");
-        EXPECT_EQ(ancestorAt(leaf, 3), level3);
-        EXPECT_EQ(level3->radius, 1000.0f + (3000.0f + (50.0f + 0.001f))); // recompute abandoned
-    }
+    SCOPED_TRACE("equal distance scores: the earlier child wins, though a later is larger");
     TreeScene scene;
-    TreeNode* large = scene.add(0.0f, 600.0f);
+    TreeNode* first = scene.add(0.0f, 50.0f);
+    scene.add(600.0f, 50.0f);
+    scene.update();
+    first->parent->radius = 400.0f; // as if shrunk: still holds the first leaf
+    TreeNode* third = scene.add(300.0f, 50.0f);
+    TreeNode* large = scene.add(-300000.0f, 600.0f);
     ASSERT_EQ(scene.update(), "");
+    EXPECT_EQ(third->parent, first->parent);
     EXPECT_EQ(large->level, 5) << "radius 600: too large for a level-5 child";
 }
 

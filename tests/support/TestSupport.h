@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers shared by the core tests: a fixed-seed generator, body and matrix factories, a small
-// scene builder, the program's frame, and a brute-force reference for the tree's five queries.
+// scene, the program's frame, and each query's own test at one node, for brute-force references.
 
 #include "body/CollisionResponse.h"
 #include "body/SphereBody.h"
@@ -10,20 +10,20 @@
 #include "spheretree/TreeChecker.h"
 #include "world/World.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <vector>
 
 inline bool operator==(const Vector3& a, const Vector3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
 /// XorShift32: the same sequence with every compiler and library.
-class TestRandom {
-public:
-    explicit TestRandom(std::uint32_t seed) : state(seed) {}
+struct TestRandom {
+    std::uint32_t state;
+
     int nextInt(int n) {
         state ^= state << 13;
         state ^= state >> 17;
@@ -33,8 +33,8 @@ public:
     float nextFloat(float lo, float hi) {
         return lo + (hi - lo) * (static_cast<float>(nextInt(1 << 24)) * (1.0f / 16777216.0f));
     }
-    /// Each axis uniform in [-extent, extent), or a whole number there; drawn z first, so
-    /// that the order is the same with every compiler.
+    /// Each axis in [-extent, extent), whole numbers if asked; drawn z, y, x, in statements of
+    /// their own, so that the order is the same with every compiler.
     Vector3 nextVector(float extent, bool whole = false) {
         auto draw = [&] {
             return whole ? static_cast<float>(nextInt(2 * static_cast<int>(extent))) - extent
@@ -44,9 +44,6 @@ public:
         float y = draw();
         return Vector3(draw(), y, z);
     }
-
-private:
-    std::uint32_t state;
 };
 
 /// A body that moved from previous to position and has the given velocity.
@@ -80,50 +77,45 @@ template <class Bodies> void runFrame(World& world, Bodies& bodies) {
     }
 }
 
-/// Column-major translation, and gluPerspective's matrix from its formula in double.
-inline void translationMatrix(float x, float y, float z, float out[16]) {
-    for (int i = 0; i < 16; ++i) {
-        out[i] = i % 5 == 0 ? 1.0f : 0.0f;
-    }
-    out[12] = x;
-    out[13] = y;
-    out[14] = z;
+/// Column-major matrices as OpenGL stores them: a translation, and the program's projection
+/// (75 degrees, aspect 640/480, near 1, far 300000) from gluPerspective's formula in double.
+using Matrix = std::array<float, 16>;
+inline Matrix translation(float x, float y, float z) {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
 }
-inline void perspectiveMatrix(double fovyDegrees, double aspect, double zNear, double zFar,
-                              float out[16]) {
-    double f = 1.0 / std::tan(fovyDegrees * 3.14159265358979323846 / 360.0);
-    translationMatrix(0.0f, 0.0f, static_cast<float>(2.0 * zFar * zNear / (zNear - zFar)), out);
-    out[0] = static_cast<float>(f / aspect);
-    out[5] = static_cast<float>(f);
-    out[10] = static_cast<float>((zFar + zNear) / (zNear - zFar));
-    out[11] = -1.0f;
-    out[15] = 0.0f;
-}
-
-/// Every leaf reachable from node, escaped ones included, in the queries' depth-first order.
-inline void collectLeaves(TreeNode* node, std::vector<TreeNode*>& out) {
-    if (node->flags & TreeNodeFlags::Leaf) {
-        out.push_back(node);
-    }
-    for (TreeNode* child : node->children) {
-        collectLeaves(child, out);
-    }
+inline Matrix programPerspective() {
+    double f = 1.0 / std::tan(75.0 * 3.14159265358979323846 / 360.0), n = 1.0, far = 300000.0;
+    return {static_cast<float>(f / (640.0 / 480.0)),
+            0,
+            0,
+            0,
+            0,
+            static_cast<float>(f),
+            0,
+            0,
+            0,
+            0,
+            static_cast<float>((far + n) / (n - far)),
+            -1,
+            0,
+            0,
+            static_cast<float>(2.0 * far * n / (n - far)),
+            0};
 }
 
-/// A tree over bodies it does not own, for small scenes built by hand.
+/// A tree over bodies at rest that it keeps, for small scenes built by hand.
 struct TreeScene {
     QuerySphereTree tree;
     std::deque<SphereBody> bodies;
 
-    /// Inserts a body at rest at (x, 0, 0) and returns its leaf, whose sphere will be centred
-    /// there with radius + 0.001.
+    /// Inserts a body at rest and returns its leaf, whose sphere will have radius + 0.001.
     TreeNode* add(float x, float radius) { return add(Vector3(x, 0.0f, 0.0f), radius); }
     TreeNode* add(const Vector3& position, float radius) {
         bodies.push_back(makeBody(position, position, radius));
         tree.insert(&bodies.back());
         return tree.getLeaves().back();
     }
-    /// Puts leaf's body at rest at (x, 0, 0), so that its next swept sphere is centred there.
+    /// Puts leaf's body at rest at (x, 0, 0).
     static void moveTo(TreeNode* leaf, float x) {
         leaf->body->setPosition(Vector3(x, 0.0f, 0.0f));
         leaf->body->setPosition(Vector3(x, 0.0f, 0.0f));
@@ -135,78 +127,55 @@ struct TreeScene {
     }
 };
 
-// Each query has accepts(node, time): the tree's own test at a node, which on a leaf decides a
-// result and its time, and on an inner node whether the walk goes below it.
+// Each query's own test at one node, for brute-force references: on a leaf it decides a result
+// and its time, on an inner node whether the walk goes below it. run() asks the tree.
 using Tree = QuerySphereTree;
 
-/// Whether the sphere (center, radius) overlaps node's sphere; touching does not count.
-inline bool overlaps(const Vector3& center, float radius, const TreeNode& node) {
-    Vector3 d = center - node.center;
+inline bool overlaps(const Vector3& center, float radius, const TreeNode& node) { // not touching
     float reach = radius + node.radius;
-    return !(reach * reach <= d.lengthSquared());
+    return !(reach * reach <= (center - node.center).lengthSquared());
 }
 
-/// The line from origin along the unit direction against node's sphere: the distance s to the
-/// closest point, the half chord q; false when the sphere is behind an outside origin or missed.
-inline bool lineMeets(const TreeNode& node, const Vector3& origin, const Vector3& direction,
-                      float& s, float& q, bool& inside) {
-    Vector3 l = node.center - origin;
-    float l2 = l.lengthSquared();
-    float r2 = node.radius * node.radius;
-    s = l.dot(direction);
-    inside = l2 < r2;
-    q = std::sqrt(std::fmax(r2 - (l2 - s * s), 0.0f));
-    return !((s < 0.0f && l2 > r2) || l2 - s * s > r2);
-}
-
-struct RayQuery {
-    Vector3 origin, direction;
-    bool accepts(const TreeNode& node, float& time) const {
-        float s, q;
-        bool inside;
-        bool met = lineMeets(node, origin, direction, s, q, inside);
-        time = inside ? s + q : s - q;
-        return met;
-    }
-    void run(Tree& t, BodyList& b, TimeList& s) const { t.queryRay(origin, direction, b, s); }
-};
-
-struct SegmentQuery {
+/// The ray from start through end (direction normalised), or the segment between them.
+struct LineQuery {
     Vector3 start, end;
+    bool segment;
     bool accepts(const TreeNode& node, float& time) const {
-        Vector3 d = end - start;
+        Vector3 d = end - start, l = node.center - start;
+        float l2 = l.lengthSquared(), r2 = node.radius * node.radius;
         time = 0.0f;
-        if (!(d.lengthSquared() > 0.0f)) { // a point: strictly inside only
-            return (node.center - start).lengthSquared() < node.radius * node.radius;
+        if (!(d.lengthSquared() > 0.0f)) { // a zero-length segment: strictly inside only
+            return l2 < r2;
         }
-        float k = 1.0f / d.length();
-        float s, q;
-        bool inside;
-        bool met = lineMeets(node, start, d.normalized(), s, q, inside);
-        float t0 = (s - q) * k;
-        float t1 = (s + q) * k;
-        time = inside ? t1 : t0;
-        bool before = t0 + 0.001f < 0.0f && t1 + 0.001f < 0.0f;
-        bool beyond = t0 - 0.001f > 1.0f && t1 - 0.001f > 1.0f;
-        return met && (inside || !(before || beyond));
+        float k = segment ? 1.0f / d.length() : 1.0f, s = l.dot(d.normalized());
+        float q = std::sqrt(std::fmax(r2 - (l2 - s * s), 0.0f)), t0 = (s - q) * k, t1 = (s + q) * k;
+        time = l2 < r2 ? t1 : t0;
+        // From outside, t1 + 0.001 < 0 means both ends are before the start, t0 - 0.001 > 1 both
+        // beyond the end.
+        bool outside = segment && !(l2 < r2) && (t1 + 0.001f < 0.0f || t0 - 0.001f > 1.0f);
+        return !((s < 0.0f && l2 > r2) || l2 - s * s > r2 || outside);
     }
-    void run(Tree& t, BodyList& b, TimeList& s) const { t.querySegment(start, end, b, s); }
+    void run(Tree& t, BodyList& b, TimeList& s) const {
+        if (segment) {
+            t.querySegment(start, end, b, s);
+        } else {
+            t.queryRay(start, (end - start).normalized(), b, s);
+        }
+    }
 };
 
 /// Leaves are tested with the body's present sphere, inner nodes with their own.
 struct FrustumQuery {
     const Frustum* frustum;
     bool accepts(const TreeNode& node, float&) const {
-        bool leaf = node.flags & TreeNodeFlags::Leaf;
+        bool leaf = node.flags & TreeNodeFlags::Leaf, inside = true;
         Vector3 c = leaf ? node.body->getPosition() : node.center;
         float r = leaf ? node.body->getRadius() : node.radius;
         for (int i = 0; i < 6; ++i) {
             const Plane& p = *frustum->getPlane(i);
-            if (p.a * c.x + p.b * c.y + p.c * c.z + p.d + r < 0.0f) {
-                return false;
-            }
+            inside = inside && !(p.a * c.x + p.b * c.y + p.c * c.z + p.d + r < 0.0f);
         }
-        return true;
+        return inside;
     }
     void run(Tree& t, BodyList& b, TimeList&) const { t.queryFrustum(*frustum, b); }
 };
@@ -229,9 +198,7 @@ struct SweepQuery {
         Vector3 v = (body->getPosition() - body->getPreviousPosition()) -
                     (other->getPosition() - other->getPreviousPosition());
         Vector3 w = body->getPreviousPosition() - other->getPreviousPosition();
-        float reach = other->getRadius() + body->getRadius();
-        float a = v.dot(v);
-        float b = 2.0f * v.dot(w);
+        float reach = other->getRadius() + body->getRadius(), a = v.dot(v), b = 2.0f * v.dot(w);
         float disc = b * b - 4.0f * a * (w.dot(w) - reach * reach);
         if (other == body || disc < 0.0f || a == 0.0f) {
             return false;
@@ -241,39 +208,3 @@ struct SweepQuery {
     }
     void run(Tree& t, BodyList& b, TimeList& s) const { t.querySweep(body, b, s); }
 };
-
-/// How a tree query compares with the brute-force reference.
-struct ReferenceComparison {
-    bool matches = true;  ///< the tree appended exactly the unpruned reference hits, in order
-    int hits = 0;         ///< results the tree reported
-    int prunedMisses = 0; ///< leaves the exact test accepts below an ancestor the walk rejects
-};
-
-/// Runs the query and checks that it appends, after the entries already in the lists, exactly
-/// the reference hits that no ancestor prunes, depth first, with bit-identical times if any.
-template <class Query> ReferenceComparison compareWithReference(Tree& tree, const Query& query) {
-    ReferenceComparison result;
-    BodyList bodies{nullptr}, expected{nullptr};
-    TimeList times{-1.0f}, expectedTimes{-1.0f};
-    std::vector<TreeNode*> leaves;
-    collectLeaves(tree.getRoot(), leaves);
-    for (TreeNode* leaf : leaves) {
-        float time = 0.0f;
-        bool pruned = false;
-        for (const TreeNode* node = leaf->parent; node != nullptr && !pruned; node = node->parent) {
-            pruned = !query.accepts(*node, time);
-        }
-        if (query.accepts(*leaf, time)) {
-            result.prunedMisses += pruned ? 1 : 0;
-            if (!pruned) {
-                expected.push_back(leaf->body);
-                expectedTimes.push_back(time);
-            }
-        }
-    }
-    query.run(tree, bodies, times);
-    result.hits = static_cast<int>(bodies.size()) - 1;
-    // Queries without times leave the time list as it was.
-    result.matches = bodies == expected && (times.size() == 1 || times == expectedTimes);
-    return result;
-}

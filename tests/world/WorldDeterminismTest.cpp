@@ -9,7 +9,7 @@ TEST(WorldDeterminismTest, TwoWorldsStayBitIdenticalAndReachThePinnedPositionHas
     std::deque<SphereBody> bodies[2];
     World worlds[2];
     for (int w = 0; w < 2; ++w) {
-        TestRandom random(1);
+        TestRandom random{1};
         for (int i = 0; i < 100; ++i) {
             bodies[w].push_back(makeSceneBody(random));
             worlds[w].addBody(&bodies[w].back());

@@ -1,12 +1,8 @@
 #include "world/World.h"
 
-#include "spheretree/QuerySphereTree.h"
-#include "spheretree/TreeChecker.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
-namespace {
 
 TEST(WorldTest, StepMovesAliveBodiesAndForgetsDeadOnesWhoseLeavesStay) {
     const Vector3 at(10.0f, 0.0f, 0.0f);
@@ -31,5 +27,3 @@ TEST(WorldTest, StepMovesAliveBodiesAndForgetsDeadOnesWhoseLeavesStay) {
     EXPECT_EQ(world.getTree().getLeaves().size(), 2u);
     EXPECT_EQ(checkTree(world.getTree()), "");
 }
-
-} // namespace
