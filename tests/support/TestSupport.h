@@ -85,22 +85,13 @@ inline Matrix translation(float x, float y, float z) {
 }
 inline Matrix programPerspective() {
     double f = 1.0 / std::tan(75.0 * 3.14159265358979323846 / 360.0), n = 1.0, far = 300000.0;
-    return {static_cast<float>(f / (640.0 / 480.0)),
-            0,
-            0,
-            0,
-            0,
-            static_cast<float>(f),
-            0,
-            0,
-            0,
-            0,
-            static_cast<float>((far + n) / (n - far)),
-            -1,
-            0,
-            0,
-            static_cast<float>(2.0 * far * n / (n - far)),
-            0};
+    Matrix m = translation(0.0f, 0.0f, static_cast<float>(2.0 * far * n / (n - far)));
+    m[0] = static_cast<float>(f / (640.0 / 480.0));
+    m[5] = static_cast<float>(f);
+    m[10] = static_cast<float>((far + n) / (n - far));
+    m[11] = -1.0f;
+    m[15] = 0.0f;
+    return m;
 }
 
 /// A tree over bodies at rest that it keeps, for small scenes built by hand.
