@@ -3,6 +3,7 @@
 #include "body/Body.h"
 #include "body/CollisionResponse.h"
 #include "frustum/Frustum.h"
+#include "spheretree/SweptSphere.h"
 
 #include <cmath>
 
@@ -12,35 +13,15 @@ constexpr float rootRadius = 524288.0f;
 } // namespace
 
 void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits, TimeList& times) {
-    float radius = body->getRadius();
-    Vector3 position = body->getPosition();
-    Vector3 previous = body->getPreviousPosition();
-    Vector3 displacement = position - previous;
+    // The tree's own leaf test, so that both give the same times.
+    SweptSphere sweep(body);
     for (int i = 0; i < count; ++i) {
         Body* other = bodies[i];
-        if (other == body) {
-            continue;
+        float t;
+        if (other != body && sweep.contactTime(other, t)) {
+            hits.push_back(other);
+            times.push_back(t);
         }
-        // The tree's leaf test, operation for operation, so that both give the same times.
-        float otherRadius = other->getRadius();
-        Vector3 otherPosition = other->getPosition();
-        Vector3 otherPrevious = other->getPreviousPosition();
-        Vector3 v = displacement - (otherPosition - otherPrevious);
-        Vector3 w = previous - otherPrevious;
-        float reach = otherRadius + radius;
-        float a = v.dot(v);
-        float b = 2.0f * v.dot(w);
-        float c = w.dot(w) - reach * reach;
-        float disc = b * b - 4.0f * a * c;
-        if (disc < 0.0f || a == 0.0f) {
-            continue;
-        }
-        float t = (-b - std::sqrt(disc)) / (2.0f * a);
-        if (t < -0.001f || t > 1.0f + 0.001f) {
-            continue;
-        }
-        hits.push_back(other);
-        times.push_back(t);
     }
 }
 

@@ -169,16 +169,11 @@ void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeN
 }
 
 void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times) {
-    Sweep sweep;
-    sweep.body = body;
-    sweep.radius = body->getRadius();
-    sweep.position = body->getPosition();
-    sweep.previousPosition = body->getPreviousPosition();
-    sweep.displacement = sweep.position - sweep.previousPosition;
+    SweptSphere sweep(body);
     querySweepNode(sweep, root, bodies, times);
 }
 
-void QuerySphereTree::querySweepNode(const Sweep& sweep, TreeNode* node, BodyList& bodies,
+void QuerySphereTree::querySweepNode(const SweptSphere& sweep, TreeNode* node, BodyList& bodies,
                                      TimeList& times) {
 #ifdef SPHERES_COUNT_VISITS
     ++sweepNodeVisits;
@@ -197,31 +192,8 @@ void QuerySphereTree::querySweepNode(const Sweep& sweep, TreeNode* node, BodyLis
     }
 
     Body* other = node->body;
-    if (other == sweep.body) {
-        return;
-    }
-    float otherRadius = other->getRadius();
-    Vector3 otherPosition = other->getPosition();
-    Vector3 otherPrevious = other->getPreviousPosition();
-
-    // The query body relative to the other at step fraction tau is w + tau * v; contact is
-    // |w + tau * v| = R, a quadratic in tau.
-    Vector3 v = sweep.displacement - (otherPosition - otherPrevious);
-    Vector3 w = sweep.previousPosition - otherPrevious;
-    float reach = otherRadius + sweep.radius;
-    float a = v.dot(v);
-    float b = 2.0f * v.dot(w);
-    float c = w.dot(w) - reach * reach;
-    float disc = b * b - 4.0f * a * c;
-    if (disc < 0.0f) {
-        return;
-    }
-    // Without relative motion no contact is reported, overlapping or not.
-    if (a == 0.0f) {
-        return;
-    }
-    float t = (-b - std::sqrt(disc)) / (2.0f * a);
-    if (t < -0.001f || t > 1.0f + 0.001f) {
+    float t;
+    if (other == sweep.body || !sweep.contactTime(other, t)) {
         return;
     }
     bodies.push_back(other);

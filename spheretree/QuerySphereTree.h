@@ -2,6 +2,7 @@
 
 #include "body/BodyList.h"
 #include "spheretree/SphereTree.h"
+#include "spheretree/SweptSphere.h"
 
 class Frustum;
 
@@ -41,14 +42,6 @@ public:
     virtual void querySweep(Body* body, BodyList& bodies, TimeList& times);
 
 private:
-    /// The query body's values, read once per query.
-    struct Sweep {
-        Body* body;
-        float radius;
-        Vector3 position;
-        Vector3 previousPosition;
-        Vector3 displacement;
-    };
     /// A segment's start, unit direction, reciprocal length, and whether it is a point.
     struct Segment {
         Vector3 start;
@@ -64,5 +57,6 @@ private:
                           TimeList& times);
     void queryFrustumNode(const Frustum& frustum, TreeNode* node, BodyList& bodies);
     void querySphereNode(const Vector3& center, float radius, TreeNode* node, BodyList& bodies);
-    void querySweepNode(const Sweep& sweep, TreeNode* node, BodyList& bodies, TimeList& times);
+    void querySweepNode(const SweptSphere& sweep, TreeNode* node, BodyList& bodies,
+                        TimeList& times);
 };
