@@ -4,7 +4,7 @@
 Each seed is a mode byte followed by operations, encoded as WorldFuzzer.cpp decodes them:
 an operation byte, then its operands. Range mode reads a value as two big-endian bytes k
 (lo + (hi - lo) * k / 65535); any-float mode reads a selector byte (below 32: a boundary
-value from FuzzInput's table) or a byte >= 32 followed by the raw little-endian float.
+value from WorldFuzzer.cpp's table) or a byte >= 32 followed by the raw little-endian float.
 Regenerate with: python3 fuzz/make_corpus.py
 """
 import os
@@ -13,7 +13,7 @@ import struct
 ADD, ADD_AGAIN, REMOVE, STEP, SET_POSITION, RECALL = range(6)
 RAY, SEGMENT, FRUSTUM, SPHERE, SWEEP, FRAME, POISON = range(6, 13)
 
-# Indices into FuzzInput::anyFinite's table of boundary values.
+# Indices into WorldFuzzer.cpp's table of boundary values.
 ZERO, ONE, MINUS_ONE, FLT_MAX, MINUS_FLT_MAX, DENORMAL = 0, 2, 3, 4, 5, 8
 TENTH, ROOT_RADIUS, MINUS_ROOT_RADIUS, JUST_INSIDE_ROOT = 10, 12, 13, 14
 BILLION, HUGE = 21, 24
