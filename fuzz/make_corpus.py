@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the World fuzzer's seed corpus (fuzz/corpus/seed-*.bin).
+"""Writes the World fuzzer's seed corpus (fuzz/corpus/seed-*.bin) and the regression input
+regress-readded-overflowed-body.bin (the other regress-*.bin files are inputs the fuzzer found).
 
 Each seed is a mode byte followed by operations, encoded as WorldFuzzer.cpp decodes them:
 an operation byte, then its operands. Range mode reads a value as two big-endian bytes k
@@ -69,9 +70,9 @@ class Seed:
     def frame(self, dt=0.1):
         return self.op(FRAME).value(dt, 0, 1)
 
-    def write(self, name):
+    def write(self, name, prefix="seed-"):
         folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-        with open(os.path.join(folder, "seed-" + name + ".bin"), "wb") as out:
+        with open(os.path.join(folder, prefix + name + ".bin"), "wb") as out:
             out.write(self.data)
 
 
@@ -187,6 +188,15 @@ def main():
     s.op(SET_POSITION).byte(0).byte(1).op(FRAME).special(TENTH)
     s.op(POISON).byte(4).byte(0).op(REMOVE).byte(4).op(FRAME).special(ONE)
     s.write("any-poison")
+
+    # A body that died of an overflow added to the World again: its new waiting leaf must not
+    # copy the infinite position (the checker runs right after the second add).
+    s = Seed(True)
+    s.add_specials(ONE, [ZERO] * 3, [ZERO] * 3, [ZERO] * 3, ONE)
+    s.add_specials(ONE, [ZERO] * 3, [FLT_MAX, ZERO, ZERO], [ZERO] * 3, ONE)
+    s.op(STEP).special(ZERO).op(STEP).special(BILLION)
+    s.op(ADD_AGAIN).byte(1).frame().op(ADD_AGAIN).byte(1).frame()
+    s.write("readded-overflowed-body", prefix="regress-")
 
 
 if __name__ == "__main__":
