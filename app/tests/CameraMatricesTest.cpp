@@ -25,7 +25,7 @@ TEST(CameraMatricesTest, ReshapeAndMatricesFollowTheirFormulas) {
     }
 
     // A point goes through rotate z, then y, then x, then the translations.
-    const double rx = 30.0, ry = 45.0, rz = 60.0, p[3] = {100.0, -200.0, 300.0};
+    const double p[3] = {100.0, -200.0, 300.0};
     cameraModelviewMatrix(5.0f, -10.0f, 50.0f, 30.0f, 45.0f, 60.0f, m);
     auto turn = [](double v[3], int axis, double degrees) {
         int u = (axis + 1) % 3, w = (axis + 2) % 3;
@@ -35,9 +35,9 @@ TEST(CameraMatricesTest, ReshapeAndMatricesFollowTheirFormulas) {
         v[u] = a;
     };
     double q[3] = {p[0], p[1], p[2]};
-    turn(q, 2, rz);
-    turn(q, 1, ry);
-    turn(q, 0, rx);
+    turn(q, 2, 60.0);
+    turn(q, 1, 45.0);
+    turn(q, 0, 30.0);
     const double moved[3] = {q[0] + 5.0, q[1] - 10.0, q[2] + 50.0 - 10000.0};
     for (int r = 0; r < 4; ++r) {
         double row = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];

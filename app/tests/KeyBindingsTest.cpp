@@ -41,29 +41,27 @@ TEST(KeyBindingsTest, TableHandlersAndRecall) {
     }
     press(" ");
     EXPECT_FALSE(simulationRunning);
-    press(" ");
-    EXPECT_TRUE(simulationRunning);
-    press("cB1\r\t\x7f"); // unbound keys and special keys do nothing
+    press(" cB1\r\t\x7f"); // space resumes; unbound and special keys do nothing
     for (int special : {1 /* F1 */, 101 /* Up */, 27, 113 /* q */, 32}) {
         handleSpecialKey(special, 0, 0);
     }
     EXPECT_TRUE(camera() == moved && simulationRunning);
 
     // "b" puts the first three bodies that exist at the origin, velocities kept.
+    SphereBody moving(Vector3(1.0f, 0.0f, 0.0f), 50.0f);
+    moving.setVelocity(Vector3(1.0f, -1.0f, 2.0f));
     for (int count : {4, 2}) {
-        std::vector<SphereBody> made(4, SphereBody(Vector3(1.0f, 0.0f, 0.0f), 50.0f));
+        std::vector<SphereBody> made(4, moving);
         Body* bodies[4] = {&made[0], &made[1], &made[2], &made[3]};
-        for (Body* body : bodies) {
-            body->setVelocity(Vector3(1.0f, -1.0f, 2.0f));
-        }
         bodyArray = bodies;
         bodyCount = count;
         press("b");
         for (int i = 0; i < 4; ++i) {
             bool recalled = i < 3 && i < count;
             EXPECT_EQ(made[i].getPosition().x, recalled ? 0.0f : 1.0f) << count << " bodies, " << i;
-            EXPECT_EQ(made[i].getPreviousPosition().x, recalled ? 1.0f : 0.0f) << i;
-            EXPECT_EQ(made[i].getVelocity().z, 2.0f) << i;
+            EXPECT_TRUE(made[i].getPreviousPosition().x == (recalled ? 1.0f : 0.0f) &&
+                        made[i].getVelocity().z == 2.0f)
+                << i;
         }
     }
     bodyArray = nullptr;

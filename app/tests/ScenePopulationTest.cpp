@@ -12,8 +12,7 @@ TEST(ScenePopulationTest, BuildsTheProgramsSceneAndTheFirstStepKeepsItsStart) {
     std::vector<Body*> bodies = populateScene(scene);
     ASSERT_EQ(std::vector<Body*>(scene.getBodies().begin(), scene.getBodies().end()), bodies);
     ASSERT_EQ(bodies.size(), 100u);
-    Vector3 p = bodies[0]->getPosition();
-    Vector3 v = bodies[0]->getVelocity();
+    Vector3 p = bodies[0]->getPosition(), v = bodies[0]->getVelocity();
     EXPECT_TRUE(bodies[0]->getRadius() == 91.0f && bodies[0]->getMass() == 358.0f);
     EXPECT_TRUE(p.x == 1500.0f && p.y == 1334.0f && p.z == 3467.0f);
     EXPECT_TRUE(v.x == -22.0f && v.y == 224.0f && v.z == -331.0f);
@@ -34,8 +33,7 @@ TEST(ScenePopulationTest, BuildsTheProgramsSceneAndTheFirstStepKeepsItsStart) {
     // The vanishing first step makes each start the previous position and barely moves it.
     scene.step(1.0e-9f);
     for (std::size_t i = 0; i < bodies.size(); ++i) {
-        Vector3 moved = bodies[i]->getPreviousPosition() - start[i];
-        EXPECT_TRUE(moved.x == 0.0f && moved.y == 0.0f && moved.z == 0.0f) << i;
+        EXPECT_EQ((bodies[i]->getPreviousPosition() - start[i]).lengthSquared(), 0.0f) << i;
         EXPECT_LT((bodies[i]->getPosition() - start[i]).length(), 1.0e-3f);
     }
     for (Body* body : bodies) { // the caller owns them; the World's tree never reads them again

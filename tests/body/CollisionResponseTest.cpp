@@ -60,7 +60,7 @@ TEST(CollisionResponseTest, EarliestContactPicksTheFirstSmallestTime) {
 TEST(CollisionResponseTest, KeepsMomentumAndKineticEnergy) {
     TestRandom random{12345};
     for (int i = 0; i < 200; ++i) {
-        Vector3 drawn[6]; // previous, present and velocity of a, then of b; in a fixed order
+        Vector3 drawn[6]; // previous, present and velocity of a, then of b
         for (int k = 0; k < 6; ++k) {
             drawn[k] = random.nextVector(k % 3 == 2 ? 500.0f : 100.0f);
         }

@@ -25,17 +25,15 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAgainstOneLeaf) {
     };
     auto segment = [&](float a, float b) { return onlyTime(scene, LineQuery{z(a), z(b), true}); };
     auto sphere = [&](float r) { return onlyTime(scene, SphereQuery{z(5.0f), r}); };
-    // Last, as it changes the body: the cube -1..1 seen from (3, 0, 10): the body's present sphere
-    // of radius r touches the left face from outside (value exactly 0) at r = 2; the leaf's sphere
-    // plays no part.
+    // Last, as it changes the body: the cube -1..1 seen from (3, 0, 10); the body's own sphere
+    // touches the left face from outside at r = 2, whatever the leaf's sphere.
     Matrix identity = translation(0.0f, 0.0f, 0.0f), camera = translation(-3.0f, 0.0f, -10.0f);
     MatrixFrustum cube(identity.data(), camera.data());
     auto frustum = [&](float r) {
         body->setRadius(r);
         return onlyTime(scene, FrustumQuery{&cube});
     };
-    // A body of radius 1.001f (1.999f + 1.001f is 3 exactly) moving along z from `from`: at rest,
-    // it reports nothing even when it overlaps the leaf.
+    // A body of radius 1.001f (reach 3 exactly) moving along z; at rest it reports nothing.
     auto sweep = [&](float from, float length) {
         SphereBody mover = makeBody(z(from), z(from + length), 1.001f);
         return onlyTime(scene, SweepQuery{&mover});

@@ -5,9 +5,8 @@
 
 #include <algorithm>
 
-/// One kind of query against its brute-force reference over the whole run. The reference walks
-/// every node, collecting the leaves the exact test accepts, in depth-first order with their
-/// times, and counting those below an ancestor the test rejects: the misses pruning explains.
+/// One kind of query against a brute-force walk of every node: the leaves the exact test accepts,
+/// depth first, with times; those below a rejected ancestor count as misses pruning explains.
 struct Tally {
     const char* name;
     int hits = 0, prunedMisses = 0;
@@ -36,7 +35,6 @@ struct Tally {
         walk(query, tree.getRoot(), false);
         query.run(tree, bodies, times);
         hits += static_cast<int>(bodies.size()) - 1;
-        // Queries without times leave the time list as it was.
         EXPECT_TRUE(bodies == expected && (times.size() == 1 || times == expectedTimes))
             << name << " query differs from brute force at " << step;
     }
@@ -92,8 +90,7 @@ TEST(SphereTreeRandomTest, TreeMatchesBruteForceWhileBodiesMoveArriveAndLeave) {
         EXPECT_GT(tally->hits, 0) << tally->name;
         EXPECT_TRUE(tally == &frustum || tally->prunedMisses > 0) << tally->name;
     }
-    // The World is torn down holding attached, escaped (their bodies died) and five waiting
-    // leaves, for the leak checkers to see all of them freed.
+    // Torn down holding attached, escaped and waiting leaves: the leak checkers see all freed.
     addBodies(5);
     auto dead = std::count_if(bodies.begin(), bodies.end(), [](Body& b) { return !b.isAlive(); });
     EXPECT_TRUE(dead > 0 && tree.getLeaves().size() > 5 && tree.getIntegrateQueue().size() == 5);

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 /// The bounding node at level (1..5) on the path from the root to leaf.
-static TreeNode* ancestorAt(TreeNode* leaf, int level) {
-    TreeNode* node = leaf->parent;
-    while (node != nullptr && node->level != level) {
+static TreeNode* ancestorAt(TreeNode* node, int level) {
+    while (node->level != level) {
         node = node->parent;
     }
     return node;

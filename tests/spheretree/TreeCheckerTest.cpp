@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-// The checker that every other tree test relies on must see what breaks an invariant.
 TEST(TreeCheckerTest, ReportsBrokenInvariants) {
     const struct {
         const char* label;

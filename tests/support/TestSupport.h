@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers shared by the core tests: a fixed-seed generator, body and matrix factories, a small
-// scene, the program's frame, and each query's own test at one node, for brute-force references.
+// Shared by the core tests: a fixed-seed generator, factories, scenes and brute-force queries.
 
 #include "body/CollisionResponse.h"
 #include "body/SphereBody.h"
@@ -33,8 +32,7 @@ struct TestRandom {
     float nextFloat(float lo, float hi) {
         return lo + (hi - lo) * (static_cast<float>(nextInt(1 << 24)) * (1.0f / 16777216.0f));
     }
-    /// Each axis in [-extent, extent), whole numbers if asked; drawn z, y, x, in statements of
-    /// their own, so that the order is the same with every compiler.
+    /// Each axis in [-extent, extent), whole if asked; drawn z, y, x in a fixed order.
     Vector3 nextVector(float extent, bool whole = false) {
         auto draw = [&] {
             return whole ? static_cast<float>(nextInt(2 * static_cast<int>(extent))) - extent
@@ -55,8 +53,7 @@ inline SphereBody makeBody(const Vector3& previous, const Vector3& position, flo
     return body;
 }
 
-/// A body as the program's scene makes them: radius 50..1049, position -5000..4999 per axis,
-/// velocity -500..499 times speedScale, acceleration -0.1 x velocity, mass 0..999.
+/// A body as the program's scene makes them, its velocity times speedScale.
 inline SphereBody makeSceneBody(TestRandom& random, float speedScale = 1.0f) {
     float radius = static_cast<float>(random.nextInt(1000)) + 50.0f;
     SphereBody body(random.nextVector(5000.0f, true), radius);
@@ -77,8 +74,7 @@ template <class Bodies> void runFrame(World& world, Bodies& bodies) {
     }
 }
 
-/// Column-major matrices as OpenGL stores them: a translation, and the program's projection
-/// (75 degrees, aspect 640/480, near 1, far 300000) from gluPerspective's formula in double.
+/// Column-major matrices: a translation, and the program's projection computed in double.
 using Matrix = std::array<float, 16>;
 inline Matrix translation(float x, float y, float z) {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
@@ -118,10 +114,8 @@ struct TreeScene {
     }
 };
 
-// Each query's own test at one node, for brute-force references: on a leaf it decides a result
-// and its time, on an inner node whether the walk goes below it. run() asks the tree.
-using Tree = QuerySphereTree;
-
+// Each query's own test at one node: on a leaf a result and its time, on an inner node whether
+// the walk goes below it. run() asks the tree.
 inline bool overlaps(const Vector3& center, float radius, const TreeNode& node) { // not touching
     float reach = radius + node.radius;
     return !(reach * reach <= (center - node.center).lengthSquared());
@@ -141,12 +135,11 @@ struct LineQuery {
         float k = segment ? 1.0f / d.length() : 1.0f, s = l.dot(d.normalized());
         float q = std::sqrt(std::fmax(r2 - (l2 - s * s), 0.0f)), t0 = (s - q) * k, t1 = (s + q) * k;
         time = l2 < r2 ? t1 : t0;
-        // From outside, t1 + 0.001 < 0 means both ends are before the start, t0 - 0.001 > 1 both
-        // beyond the end.
+        // From outside: both ends before the start, or both beyond the end.
         bool outside = segment && !(l2 < r2) && (t1 + 0.001f < 0.0f || t0 - 0.001f > 1.0f);
         return !((s < 0.0f && l2 > r2) || l2 - s * s > r2 || outside);
     }
-    void run(Tree& t, BodyList& b, TimeList& s) const {
+    void run(QuerySphereTree& t, BodyList& b, TimeList& s) const {
         if (segment) {
             t.querySegment(start, end, b, s);
         } else {
@@ -168,14 +161,14 @@ struct FrustumQuery {
         }
         return inside;
     }
-    void run(Tree& t, BodyList& b, TimeList&) const { t.queryFrustum(*frustum, b); }
+    void run(QuerySphereTree& t, BodyList& b, TimeList&) const { t.queryFrustum(*frustum, b); }
 };
 
 struct SphereQuery {
     Vector3 center;
     float radius;
     bool accepts(const TreeNode& node, float&) const { return overlaps(center, radius, node); }
-    void run(Tree& t, BodyList& b, TimeList&) const { t.querySphere(center, radius, b); }
+    void run(QuerySphereTree& t, BodyList& b, TimeList&) const { t.querySphere(center, radius, b); }
 };
 
 /// The moving-sphere contact on leaves; the body's present sphere against inner nodes.
@@ -197,5 +190,5 @@ struct SweepQuery {
         time = (-b - std::sqrt(disc)) / (2.0f * a);
         return !(time < -0.001f || time > 1.0f + 0.001f);
     }
-    void run(Tree& t, BodyList& b, TimeList& s) const { t.querySweep(body, b, s); }
+    void run(QuerySphereTree& t, BodyList& b, TimeList& s) const { t.querySweep(body, b, s); }
 };
