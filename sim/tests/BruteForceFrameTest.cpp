@@ -58,11 +58,10 @@ TreeNode* prunedAt(World& world, Body* body, const Body* other) {
     return cut;
 }
 
-// Runs the tree's frame and, before each body's response, compares the tree's pick with the
-// scan's: a difference must be a miss the pruning explains, which is reported and counted. The
-// tree's pick is resolved, so the scene stays the program's. Until the first miss, a second scene
-// run by bruteForceFrame must hold the same states and draw as many bodies. Every query must
-// allocate only its result entries.
+// Runs the tree's frame, comparing its pick with the scan's before each body's response; a
+// difference must be a miss the pruning explains, and is reported and counted. Until the first
+// miss, a second scene run by bruteForceFrame holds the same states and draws as many bodies.
+// Every query allocates only its result entries.
 void expectSameContacts(int count, int& misses) {
     World world, scanWorld;
     std::vector<Body*> bodies = buildScene(world, count, 1, defaultSpread(count));
@@ -93,12 +92,10 @@ void expectSameContacts(int count, int& misses) {
                      << name(scan.first) << " at " << scan.second << " by the scan, "
                      << name(tree.first) << " at " << tree.second << " through the tree";
                 TreeNode* cut = prunedAt(world, body, scan.first);
-                EXPECT_TRUE(cut != nullptr) << pair.str() << ", and no pruning explains it";
-                if (cut != nullptr) {
-                    std::cout << pair.str() << ": pruned at the level-" << cut->level
-                              << " node of radius " << cut->radius << "\n";
-                    ++misses;
-                }
+                ASSERT_NE(cut, nullptr) << pair.str() << ", and no pruning explains it";
+                std::cout << pair.str() << ": pruned at the level-" << cut->level
+                          << " node of radius " << cut->radius << "\n";
+                ++misses;
             }
             contacts += resolveEarliestContact(body, hits, times) ? 1 : 0;
         }

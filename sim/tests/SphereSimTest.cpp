@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -26,7 +25,7 @@ ParseResult parse(const std::string& line) {
     std::istringstream text("sphere-sim " + line);
     std::vector<std::string> words{std::istream_iterator<std::string>(text), {}};
     std::vector<const char*> argv(words.size());
-    std::transform(words.begin(), words.end(), argv.begin(), std::mem_fn(&std::string::c_str));
+    std::transform(words.begin(), words.end(), argv.begin(), [](auto& w) { return w.c_str(); });
     return parseSimOptions(static_cast<int>(argv.size()), argv.data());
 }
 
@@ -95,53 +94,31 @@ TEST(SimOptionsTest, ReadsEveryOptionAndKeepsTheDensityByDefault) {
     EXPECT_EQ(keys, "0:\x1b 7:: 100:b 150:  151:z 151:Z ");
 }
 
-// Each message names the option, the first word of the row. Rows marked true also go through
-// the program: status 2, the option named, nothing on standard output and no file created.
+// Each message names the option, the first word of the command line. Through the program, the
+// first row also exits with status 2, writes nothing on standard output and creates no file.
 TEST(SimOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
-    const std::pair<std::string, bool> cases[] = {
-        {"--frame 3", true},
-        {"300", false},
-        {"--frames", false},
-        {"--frames ten", true},
-        {"--frames 10x", false},
-        {"--frames -1", false},
-        {"--frames 99999999999", false},
-        {"--bodies 0", true},
-        {"--bodies 1000001", false},
-        {"--bodies 2.5", false},
-        {"--seed -1", false},
-        {"--seed 4294967296", false},
-        {"--spread 0", false},
-        {"--spread inf", false},
-        {"--spread nan", false},
-        {"--spread 1e40", false},
-        {"--every 0", false},
-        {"--keys b", false},
-        {"--keys -1:b", false},
-        {"--keys 5:enter", true},
-        {"--keys 5:", false},
-        {"--keys 5:b,,6:b", false},
-        {"--trace no-such-dir/t.csv", false},
-        {"--trace ./", false},
-        {"--frames-out no/such/f.csv", true},
-        {"--quiet=1", false},
-        {"--frames-out x.csv --trace x.csv", false},
+    const std::vector<std::string> rows[] = {
+        {"--frame 3", "--frames ten", "--bodies 0", "--keys 5:enter", "--frames-out no/such/f.csv"},
+        {"300", "--frames", "--frames 10x", "--frames -1", "--frames 99999999999"},
+        {"--bodies 1000001", "--bodies 2.5", "--seed -1", "--seed 4294967296", "--every 0"},
+        {"--spread 0", "--spread inf", "--spread nan", "--spread 1e40", "--quiet=1"},
+        {"--keys b", "--keys -1:b", "--keys 5:", "--keys 5:b,,6:b"},
+        {"--trace no-such-dir/t.csv", "--trace ./", "--frames-out x.csv --trace x.csv"}};
+    auto expectNamed = [](const std::string& args, const std::string& error) {
+        EXPECT_NE(error.find(args.substr(0, args.find_first_of(" ="))), std::string::npos)
+            << args << ": " << error;
     };
-    std::string trace = workFile("trace.csv"), table = workFile("frames.csv");
-    for (const auto& [args, run] : cases) {
-        SCOPED_TRACE(args);
-        std::string named = args.substr(0, args.find_first_of(" ="));
-        std::string error = parse(args).error;
-        EXPECT_NE(error.find(named), std::string::npos) << error;
-        if (run) {
-            SimRun sim =
-                runSim(args + " --print-drawn --trace " + trace + " --frames-out " + table);
-            EXPECT_EQ(
-                std::make_tuple(sim.status, sim.err.find(named) != std::string::npos, sim.out),
-                std::make_tuple(2, true, ""))
-                << sim.err;
-            EXPECT_FALSE(std::ifstream(trace).good() || std::ifstream(table).good());
+    for (const std::vector<std::string>& row : rows) {
+        for (const std::string& args : row) {
+            expectNamed(args, parse(args).error);
         }
+    }
+    std::string trace = workFile("trace.csv"), table = workFile("frames.csv");
+    for (const std::string& args : rows[0]) {
+        SimRun sim = runSim(args + " --print-drawn --trace " + trace + " --frames-out " + table);
+        expectNamed(args, sim.err);
+        EXPECT_EQ(std::make_tuple(sim.status, sim.out), std::make_tuple(2, "")) << args;
+        EXPECT_FALSE(std::ifstream(trace).good() || std::ifstream(table).good()) << args;
     }
     EXPECT_EQ(runSim("--help").status, 0);
 }
@@ -170,16 +147,10 @@ TEST(SphereSimRunTest, TraceHoldsEveryBodyAtStartUpAndEveryKthFrame) {
             }
             for (std::size_t i = 0; frame % o.every == 0 && i < bodies.size(); ++i) {
                 Vector3 p = bodies[i]->getPosition(), v = bodies[i]->getVelocity();
-                Row expected = {static_cast<float>(frame),
-                                static_cast<float>(i),
-                                p.x,
-                                p.y,
-                                p.z,
-                                v.x,
-                                v.y,
-                                v.z,
-                                bodies[i]->isAlive() ? 1.0f : 0.0f};
-                EXPECT_EQ(rows[frame / o.every * bodies.size() + i], expected) << "frame " << frame;
+                float at = static_cast<float>(frame), index = static_cast<float>(i);
+                float alive = bodies[i]->isAlive() ? 1.0f : 0.0f;
+                EXPECT_EQ(rows[frame / o.every * bodies.size() + i],
+                          Row({at, index, p.x, p.y, p.z, v.x, v.y, v.z, alive}));
             }
         }
         for (Body* body : bodies) {
