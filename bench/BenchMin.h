@@ -20,3 +20,15 @@ inline benchmark::internal::Benchmark* repeated(benchmark::internal::Benchmark* 
         ->DisplayAggregatesOnly(true)
         ->Unit(benchmark::kMicrosecond);
 }
+
+/// The benchmark programs' main once their benchmarks are registered: runs what the command
+/// line selects; 1 for an unknown argument.
+inline int runRegisteredBenchmarks(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
