@@ -3,6 +3,7 @@
 #include "body/Body.h"
 #include "body/CollisionResponse.h"
 #include "frustum/Frustum.h"
+#include "spheretree/NodeTests.h"
 #include "spheretree/SweptSphere.h"
 
 #include <cmath>
@@ -32,10 +33,7 @@ void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, B
         Vector3 center = body->getPosition();
         bool inside = true;
         for (int p = 0; p < 6 && inside; ++p) {
-            const Plane& plane = *frustum.getPlane(p);
-            inside =
-                !(plane.a * center.x + plane.b * center.y + plane.c * center.z + plane.d + radius <
-                  0.0f);
+            inside = !sphereOutsidePlane(*frustum.getPlane(p), center, radius);
         }
         if (inside) {
             visible.push_back(body);

@@ -2,6 +2,7 @@
 
 #include "body/Body.h"
 #include "frustum/Frustum.h"
+#include "spheretree/SweepVisitor.h"
 
 #ifdef SPHERES_COUNT_VISITS
 // Benchmark-only builds count the nodes the sweep and frustum walks enter; the benchmark
@@ -30,21 +31,12 @@ void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, 
 
 void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
                                    BodyList& bodies, TimeList& times) {
-    Vector3 l = node->center - origin;
-    float s = l.dot(direction);
-    float l2 = l.lengthSquared();
-    float r2 = node->radius * node->radius;
-    // Behind an origin that lies outside the sphere, or passed by at more than the radius.
-    if (s < 0.0f && l2 > r2) {
+    bool isLeaf = node->flags & TreeNodeFlags::Leaf;
+    float t;
+    if (!rayHitsSphere(origin, direction, node->center, node->radius, isLeaf ? &t : nullptr)) {
         return;
     }
-    float m2 = l2 - s * s;
-    if (m2 > r2) {
-        return;
-    }
-    if (node->flags & TreeNodeFlags::Leaf) {
-        float q = std::sqrt(r2 - m2);
-        float t = l2 < r2 ? s + q : s - q;
+    if (isLeaf) {
         bodies.push_back(node->body);
         times.push_back(t);
         return;
@@ -56,52 +48,14 @@ void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& directi
 
 void QuerySphereTree::querySegment(const Vector3& start, const Vector3& end, BodyList& bodies,
                                    TimeList& times) {
-    Segment segment{start, end - start, 0.0f, false};
-    // A zero-length segment has no direction to normalise: it is tested as a point.
-    if (segment.direction.lengthSquared() > 0.0f) {
-        segment.inverseLength = 1.0f / segment.direction.length();
-        segment.direction.normalize();
-    } else {
-        segment.isPoint = true;
-    }
-    querySegmentNode(segment, root, bodies, times);
+    querySegmentNode(Segment(start, end), root, bodies, times);
 }
 
 void QuerySphereTree::querySegmentNode(const Segment& segment, TreeNode* node, BodyList& bodies,
                                        TimeList& times) {
-    Vector3 l = node->center - segment.start;
-    float l2 = l.lengthSquared();
-    float r2 = node->radius * node->radius;
-    float time = 0.0f;
-    if (segment.isPoint) {
-        if (!(l2 < r2)) {
-            return;
-        }
-    } else {
-        float s = l.dot(segment.direction);
-        if (s < 0.0f && l2 > r2) {
-            return;
-        }
-        float m2 = l2 - s * s;
-        if (m2 > r2) {
-            return;
-        }
-        float q = std::sqrt(r2 - m2);
-        if (l2 >= r2) {
-            // Entry and exit parameters; the sphere must not lie wholly before the start or
-            // wholly beyond the end, within a tolerance of 0.001 segment lengths.
-            float t0 = (s - q) * segment.inverseLength;
-            float t1 = (s + q) * segment.inverseLength;
-            if (t0 + 0.001f < 0.0f && t1 + 0.001f < 0.0f) {
-                return;
-            }
-            if (t0 - 0.001f > 1.0f && t1 - 0.001f > 1.0f) {
-                return;
-            }
-            time = t0;
-        } else {
-            time = (s + q) * segment.inverseLength;
-        }
+    float time;
+    if (!segment.hitsSphere(node->center, node->radius, time)) {
+        return;
     }
     if (node->flags & TreeNodeFlags::Leaf) {
         bodies.push_back(node->body);
@@ -133,9 +87,7 @@ void QuerySphereTree::queryFrustumNode(const Frustum& frustum, TreeNode* node, B
         center = node->center;
     }
     for (int i = 0; i < 6; ++i) {
-        const Plane& plane = *frustum.getPlane(i);
-        if (plane.a * center.x + plane.b * center.y + plane.c * center.z + plane.d + radius <
-            0.0f) {
+        if (sphereOutsidePlane(*frustum.getPlane(i), center, radius)) {
             return;
         }
     }
@@ -154,9 +106,7 @@ void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList&
 
 void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeNode* node,
                                       BodyList& bodies) {
-    Vector3 d = center - node->center;
-    float reach = node->radius + radius;
-    if (reach * reach <= d.lengthSquared()) {
+    if (sphereMissesNode(center, radius, node->center, node->radius)) {
         return;
     }
     if (node->flags & TreeNodeFlags::Leaf) {
@@ -170,32 +120,43 @@ void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeN
 
 void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times) {
     SweptSphere sweep(body);
-    querySweepNode(sweep, root, bodies, times);
+    querySweepNode(sweep, root, bodies, times, nullptr);
+}
+
+void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times,
+                                 SweepVisitor& visitor) {
+    SweptSphere sweep(body);
+    querySweepNode(sweep, root, bodies, times, &visitor);
 }
 
 void QuerySphereTree::querySweepNode(const SweptSphere& sweep, TreeNode* node, BodyList& bodies,
-                                     TimeList& times) {
+                                     TimeList& times, SweepVisitor* visitor) {
 #ifdef SPHERES_COUNT_VISITS
     ++sweepNodeVisits;
 #endif
     if (!(node->flags & TreeNodeFlags::Leaf)) {
         // Inner nodes are pruned with the query body's present sphere only.
-        Vector3 d = sweep.position - node->center;
-        float reach = sweep.radius + node->radius;
-        if (reach * reach <= d.lengthSquared()) {
+        bool rejected = sphereMissesNode(sweep.position, sweep.radius, node->center, node->radius);
+        if (visitor) {
+            visitor->enterNode(*node, !rejected);
+        }
+        if (rejected) {
             return;
         }
         for (TreeNode* child : node->children) {
-            querySweepNode(sweep, child, bodies, times);
+            querySweepNode(sweep, child, bodies, times, visitor);
         }
         return;
     }
 
     Body* other = node->body;
-    float t;
-    if (other == sweep.body || !sweep.contactTime(other, t)) {
-        return;
+    float t = 0.0f;
+    bool contact = other != sweep.body && sweep.contactTime(other, t);
+    if (visitor) {
+        visitor->reachLeaf(*node, contact, t);
     }
-    bodies.push_back(other);
-    times.push_back(t);
+    if (contact) {
+        bodies.push_back(other);
+        times.push_back(t);
+    }
 }

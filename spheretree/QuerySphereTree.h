@@ -1,10 +1,13 @@
 #pragma once
 
 #include "body/BodyList.h"
+#include "spheretree/NodeTests.h"
 #include "spheretree/SphereTree.h"
 #include "spheretree/SweptSphere.h"
 
+class DebugDraw;
 class Frustum;
+class SweepVisitor;
 
 /// The tree the World uses (final: it has no virtual destructor and is destroyed as itself). It
 /// kills the bodies whose leaves leave the root, and answers spatial
@@ -21,7 +24,8 @@ public:
 
     void update() override;
 
-    /// Draws every leaf's body as a lit red sphere at its present position (needs GL).
+    /// Draws every leaf's body at its present position through the drawing interface set with
+    /// setDebugDraw; draws nothing while none is set.
     virtual void draw();
     /// Leaves hit by the ray from origin along the unit direction, with the distance to the
     /// entry point (to the exit point where the origin is inside).
@@ -41,14 +45,13 @@ public:
     /// are pruned with body's present sphere.
     virtual void querySweep(Body* body, BodyList& bodies, TimeList& times);
 
+    /// querySweep, with visitor told of every node the walk enters; the same results.
+    void querySweep(Body* body, BodyList& bodies, TimeList& times, SweepVisitor& visitor);
+    /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
+    void setDebugDraw(DebugDraw* drawer) { debugDraw = drawer; }
+
 private:
-    /// A segment's start, unit direction, reciprocal length, and whether it is a point.
-    struct Segment {
-        Vector3 start;
-        Vector3 direction;
-        float inverseLength;
-        bool isPoint;
-    };
+    DebugDraw* debugDraw = nullptr;
 
     void drawNode(TreeNode* node);
     void queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
@@ -57,6 +60,6 @@ private:
                           TimeList& times);
     void queryFrustumNode(const Frustum& frustum, TreeNode* node, BodyList& bodies);
     void querySphereNode(const Vector3& center, float radius, TreeNode* node, BodyList& bodies);
-    void querySweepNode(const SweptSphere& sweep, TreeNode* node, BodyList& bodies,
-                        TimeList& times);
+    void querySweepNode(const SweptSphere& sweep, TreeNode* node, BodyList& bodies, TimeList& times,
+                        SweepVisitor* visitor);
 };

@@ -24,7 +24,7 @@ public:
     /// Integrates every alive body, forgets the dead ones, then updates the tree once. A body
     /// whose position or velocity is not finite after its integration dies.
     virtual void step(float dt);
-    /// Draws the tree's leaves (needs GL).
+    /// Draws the tree's leaves through the tree's drawing interface, if one is set.
     virtual void draw();
     /// Appends body and queues it in the tree; queries find it after the next step. Returns 1.
     virtual int addBody(Body* body);
