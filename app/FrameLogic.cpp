@@ -1,10 +1,12 @@
 #include "app/FrameLogic.h"
 
 #include "body/CollisionResponse.h"
+#include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
 FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
-                           float timeStep, const Frustum& frustum, BodyList& visible) {
+                           float timeStep, const Frustum& frustum, BodyList& visible,
+                           const FrameSettings& settings) {
     FrameOutcome outcome;
     if (running) {
         world.step(timeStep);
@@ -16,7 +18,11 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
     TimeList times;
     for (int i = 0; i < count; ++i) {
         Body* body = bodies[i];
-        world.querySweep(body, hits, times);
+        if (body == settings.watched && settings.visitor) {
+            world.getTree().querySweep(body, hits, times, *settings.visitor);
+        } else {
+            world.querySweep(body, hits, times);
+        }
         if (resolveEarliestContact(body, hits, times)) {
             ++outcome.contacts;
         }

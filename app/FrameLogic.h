@@ -4,7 +4,25 @@
 
 class Body;
 class Frustum;
+class SweepVisitor;
 class World;
+
+/// How a frame runs its sweep queries; every way computes the same results in the same order.
+enum class FrameWalk {
+    /// Each body's query walks the tree's node lists, one body after the other.
+    Literal,
+};
+
+/// How simulateFrame runs, beyond what it computes.
+struct FrameSettings {
+    FrameWalk walk = FrameWalk::Literal;
+    /// Threads the frame may use; 1 starts none.
+    int threads = 1;
+    /// When set, this body's sweep query runs at its turn through the tree's literal walk with
+    /// visitor told of every node it enters; the results are the same.
+    Body* watched = nullptr;
+    SweepVisitor* visitor = nullptr;
+};
 
 /// What one frame computed besides the visible list.
 struct FrameOutcome {
@@ -16,7 +34,8 @@ struct FrameOutcome {
 
 /// Everything a frame does except drawing: steps world by timeStep if running; then for each of
 /// bodies[0..count) in order runs the sweep query and resolves its earliest contact; finally
-/// appends the bodies inside frustum to visible. The window program and the headless tools run
+/// appends the bodies inside frustum to visible. The window programs and the headless tools run
 /// this same function.
 FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
-                           float timeStep, const Frustum& frustum, BodyList& visible);
+                           float timeStep, const Frustum& frustum, BodyList& visible,
+                           const FrameSettings& settings = FrameSettings());

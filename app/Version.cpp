@@ -1,0 +1,5 @@
+#include "app/Version.h"
+
+const char* spheresVersion() {
+    return SPHERES_VERSION;
+}

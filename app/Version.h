@@ -1,0 +1,4 @@
+#pragma once
+
+/// The project's version, as "major.minor.patch".
+const char* spheresVersion();
