@@ -4,14 +4,10 @@
 #include "body/CollisionResponse.h"
 #include "frustum/Frustum.h"
 #include "spheretree/NodeTests.h"
+#include "spheretree/QuerySphereTree.h"
 #include "spheretree/SweptSphere.h"
 
 #include <cmath>
-
-namespace {
-// The radius of the tree's fixed root sphere at the origin.
-constexpr float rootRadius = 524288.0f;
-} // namespace
 
 void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits, TimeList& times) {
     // The tree's own leaf test, so that both give the same times.
@@ -52,7 +48,8 @@ FrameOutcome bruteForceFrame(Body* const* bodies, int count, bool running, float
             }
             body->integrate(timeStep);
             // The tree's escape rule for a leaf: its swept sphere does not fit inside the root.
-            float fit = rootRadius - (body->getSweptCenter().length() + body->getSweptRadius());
+            float fit = QuerySphereTree::rootRadius -
+                        (body->getSweptCenter().length() + body->getSweptRadius());
             if (!(fit > 0.0f)) {
                 body->setAlive(false);
             }

@@ -11,7 +11,7 @@ extern unsigned long long sweepNodeVisits;
 extern unsigned long long frustumNodeVisits;
 #endif
 
-QuerySphereTree::QuerySphereTree() : SphereTree(524288.0f, 5.0f, 4.0f, 1000.0f, 1.0f) {}
+QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
 void QuerySphereTree::update() {
     SphereTree::update();

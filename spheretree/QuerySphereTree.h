@@ -17,6 +17,10 @@ class SweepVisitor;
 /// Every leaf reachable from the root is visited, also one whose body has died.
 class QuerySphereTree final : public SphereTree {
 public:
+    /// The radius of the fixed root sphere at the origin; a body whose swept sphere does not lie
+    /// strictly inside it dies.
+    static constexpr float rootRadius = 524288.0f;
+
     QuerySphereTree();
     QuerySphereTree(const QuerySphereTree&) = delete;
     QuerySphereTree& operator=(const QuerySphereTree&) = delete;
