@@ -1,0 +1,54 @@
+#include "view/SimulationClock.h"
+
+#include "view/ViewOptions.h"
+
+#include <algorithm>
+#include <cmath>
+
+int SimulationClock::framesDue(double now, double lastFrameSeconds) {
+    if (isFrozen) {
+        int steps = stepsAsked;
+        stepsAsked = 0;
+        return steps;
+    }
+    if (frameRate <= 0.0) {
+        return 1;
+    }
+    if (!started) {
+        started = true;
+        lastTime = now;
+    }
+    owed += (now - lastTime) * frameRate;
+    lastTime = now;
+    int whole = static_cast<int>(std::floor(owed));
+    if (whole <= 0) {
+        return 0;
+    }
+    // As many frames as fit into one slot at the last frame's cost, and at least one: catching up
+    // never takes longer than a slot, so drawing goes on between the batches.
+    double slot = 1.0 / frameRate;
+    int fit = lastFrameSeconds > 0.0 ? static_cast<int>(slot / lastFrameSeconds) : whole;
+    int run = std::min(whole, std::max(1, fit));
+    if (run < whole) {
+        droppedFrames += whole - run;
+        owed -= whole;
+    } else {
+        owed -= run;
+    }
+    return run;
+}
+
+void SimulationClock::toggleFrozen() {
+    isFrozen = !isFrozen;
+    stepsAsked = 0;
+    // Time spent frozen is not owed.
+    started = false;
+}
+
+void SimulationClock::slower() {
+    frameRate = frameRate <= 0.0 ? maxViewRate : std::max(1.0, frameRate / 2.0);
+}
+
+void SimulationClock::faster() {
+    frameRate = frameRate <= 0.0 || frameRate * 2.0 > maxViewRate ? 0.0 : frameRate * 2.0;
+}
