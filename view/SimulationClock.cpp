@@ -16,11 +16,12 @@ int SimulationClock::framesDue(double now, double lastFrameSeconds) {
     }
     if (!started) {
         started = true;
-        lastTime = now;
+        anchor = now;
+        counted = 0;
     }
-    owed += (now - lastTime) * frameRate;
-    lastTime = now;
-    int whole = static_cast<int>(std::floor(owed));
+    // Frames owed since the anchor; counting from one anchor keeps rounding from piling up.
+    long total = static_cast<long>(std::floor((now - anchor) * frameRate + 1e-6));
+    int whole = static_cast<int>(std::min<long>(total - counted, 1L << 20));
     if (whole <= 0) {
         return 0;
     }
@@ -29,12 +30,8 @@ int SimulationClock::framesDue(double now, double lastFrameSeconds) {
     double slot = 1.0 / frameRate;
     int fit = lastFrameSeconds > 0.0 ? static_cast<int>(slot / lastFrameSeconds) : whole;
     int run = std::min(whole, std::max(1, fit));
-    if (run < whole) {
-        droppedFrames += whole - run;
-        owed -= whole;
-    } else {
-        owed -= run;
-    }
+    droppedFrames += whole - run;
+    counted = total;
     return run;
 }
 

@@ -32,8 +32,8 @@ private:
     bool isFrozen = false;
     int stepsAsked = 0;
     bool started = false;
-    double lastTime = 0.0;
-    /// Simulated time owed, in frames.
-    double owed = 0.0;
+    /// Time of the last start, and the frames run or dropped since then.
+    double anchor = 0.0;
+    long counted = 0;
     long droppedFrames = 0;
 };
