@@ -19,11 +19,19 @@ const std::uint8_t GLViewDraw::levelColours[levelCount][4] = {
 
 namespace {
 
-const std::uint8_t escapedColour[4] = {255, 140, 0, 255};
-const std::uint8_t acceptedColour[4] = {255, 255, 255, 255};
-const std::uint8_t rejectedColour[4] = {204, 77, 77, 255};
-const std::uint8_t leafColour[4] = {153, 153, 255, 255};
+const std::uint8_t escapedColour[4] = {160, 100, 40, 255};
+// The selected body's query: nodes entered bright, rejected dim, leaves reached in blue, the
+// earliest contact's partner in white, the body itself and its path in orange.
+const std::uint8_t acceptedColour[4] = {230, 230, 230, 255};
+const std::uint8_t rejectedColour[4] = {110, 50, 50, 255};
+const std::uint8_t leafColour[4] = {120, 140, 255, 255};
 const std::uint8_t contactColour[4] = {255, 255, 255, 255};
+const std::uint8_t selectedColour[4] = {255, 170, 0, 255};
+
+// Below these radii on screen, in pixels, a body or a bounding sphere is drawn with fewer
+// vertices. Lines cost far more than their few pixels suggest, so wire spheres turn coarse early.
+constexpr float smallBodyPixels = 12.0f;
+constexpr float smallBoundsPixels = 48.0f;
 
 // Alpha of a translucent sphere: many nest, so each adds little.
 constexpr std::uint8_t translucentAlpha = 31;
@@ -59,19 +67,28 @@ void submit(const SphereBatch& batch) {
 
 } // namespace
 
-void GLViewDraw::begin(const Frustum& bodyCull, const Frustum& sceneCull) {
+void GLViewDraw::begin(const Frustum& bodyCull, const Frustum& sceneCull, const Vector3& from,
+                       float pixels) {
     bodyFrustum = &bodyCull;
     sceneFrustum = &sceneCull;
+    eye = from;
+    pixelsPerUnit = pixels;
     drawnBodies = 0;
-    bodies.clear();
-    wires.clear();
-    shells.clear();
+    for (SphereBatch* batch : {&bodies, &smallBodies, &wires, &smallWires, &shells, &smallShells}) {
+        batch->clear();
+    }
+}
+
+bool GLViewDraw::looksSmall(const Vector3& center, float radius, float pixels) const {
+    float distance = (center - eye).length();
+    return distance > radius && radius * pixelsPerUnit < pixels * distance;
 }
 
 void GLViewDraw::drawBody(const Vector3& position, float radius) {
     static const std::uint8_t red[4] = {255, 0, 0, 255};
     if (!outside(*bodyFrustum, position, radius)) {
-        bodies.add(position, radius, red);
+        (looksSmall(position, radius, smallBodyPixels) ? smallBodies : bodies)
+            .add(position, radius, red);
         ++drawnBodies;
     }
 }
@@ -80,11 +97,12 @@ void GLViewDraw::addBounds(const Vector3& center, float radius, const std::uint8
     if (outside(*sceneFrustum, center, radius)) {
         return;
     }
+    bool small = looksSmall(center, radius, smallBoundsPixels);
     if (translucent) {
         const std::uint8_t faint[4] = {colour[0], colour[1], colour[2], translucentAlpha};
-        shells.add(center, radius, faint);
+        (small ? smallShells : shells).add(center, radius, faint);
     } else {
-        wires.add(center, radius, colour);
+        (small ? smallWires : wires).add(center, radius, colour);
     }
 }
 
@@ -103,14 +121,17 @@ void GLViewDraw::finish() {
     // The bodies lit red through the colour material, under the demo's light.
     glEnable(GL_LIGHTING);
     submit(bodies);
+    submit(smallBodies);
     glDisable(GL_LIGHTING);
     submit(wires);
-    if (!shells.empty()) {
+    submit(smallWires);
+    if (!shells.empty() || !smallShells.empty()) {
         // Blended over everything drawn, without hiding each other.
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glDepthMask(GL_FALSE);
         submit(shells);
+        submit(smallShells);
         glDepthMask(GL_TRUE);
         glDisable(GL_BLEND);
     }
@@ -120,24 +141,30 @@ void GLViewDraw::drawSweep(const SweepRecorder& sweep) {
     if (!sweep.recorded()) {
         return;
     }
-    sweepWires.clear();
+    sweepNodes.clear();
     for (const SweepRecorder::Node& node : sweep.nodes()) {
-        sweepWires.add(node.center, node.radius, node.accepted ? acceptedColour : rejectedColour);
+        sweepNodes.add(node.center, node.radius, node.accepted ? acceptedColour : rejectedColour);
     }
+    sweepLeaves.clear();
     const SweepRecorder::Leaf* earliest = sweep.earliestContact();
     for (const SweepRecorder::Leaf& leaf : sweep.leaves()) {
-        sweepWires.add(leaf.center, leaf.radius, &leaf == earliest ? contactColour : leafColour);
+        sweepLeaves.add(leaf.center, leaf.radius, &leaf == earliest ? contactColour : leafColour);
     }
+    sweepLeaves.add(sweep.pathEnd(), sweep.bodyRadius(), selectedColour);
     glDisable(GL_LIGHTING);
+    submit(sweepNodes);
+    // The leaves and the body over everything else, so that no body hides them.
+    glDisable(GL_DEPTH_TEST);
     glLineWidth(2.0f);
-    submit(sweepWires);
+    submit(sweepLeaves);
     // The query body's path over the last step.
     Vector3 from = sweep.pathStart();
     Vector3 to = sweep.pathEnd();
-    glColor4ubv(contactColour);
+    glColor4ubv(selectedColour);
     glBegin(GL_LINES);
     glVertex3f(from.x, from.y, from.z);
     glVertex3f(to.x, to.y, to.z);
     glEnd();
     glLineWidth(1.0f);
+    glEnable(GL_DEPTH_TEST);
 }

@@ -19,8 +19,10 @@ public:
     static const std::uint8_t levelColours[levelCount][4];
 
     /// Starts a tree's drawing: bodies outside bodyFrustum are skipped, bounding spheres
-    /// outside sceneFrustum.
-    void begin(const Frustum& bodyFrustum, const Frustum& sceneFrustum);
+    /// outside sceneFrustum. Spheres that look small from eye (pixelsPerUnit is the size in
+    /// pixels of one unit at distance 1) get fewer vertices.
+    void begin(const Frustum& bodyFrustum, const Frustum& sceneFrustum, const Vector3& eye,
+               float pixelsPerUnit);
     /// Draws what the walk collected: the bodies, then the escaped leaves and the bounding
     /// spheres. Leaves lighting off.
     void finish();
@@ -39,12 +41,19 @@ public:
 private:
     const Frustum* bodyFrustum = nullptr;
     const Frustum* sceneFrustum = nullptr;
-    // The bodies as the demo's 10 x 10 spheres; the bounding spheres coarser, since there are
-    // as many of them as bodies.
+    Vector3 eye;
+    float pixelsPerUnit = 1.0f;
+    // Near spheres: the bodies as the demo's 10 x 10 spheres, the bounding spheres coarser,
+    // since there are as many of them as bodies. Spheres a few pixels wide: coarser still.
     SphereBatch bodies{SphereBatch::Shape::Solid, 10, 10};
+    SphereBatch smallBodies{SphereBatch::Shape::Solid, 6, 4};
     SphereBatch wires{SphereBatch::Shape::Wire, 10, 6};
+    SphereBatch smallWires{SphereBatch::Shape::Wire, 6, 3};
     SphereBatch shells{SphereBatch::Shape::Solid, 10, 6};
-    SphereBatch sweepWires{SphereBatch::Shape::Wire, 10, 6};
+    SphereBatch smallShells{SphereBatch::Shape::Solid, 6, 4};
+    SphereBatch sweepNodes{SphereBatch::Shape::Wire, 10, 6};
+    SphereBatch sweepLeaves{SphereBatch::Shape::Wire, 10, 6};
 
+    bool looksSmall(const Vector3& center, float radius, float pixels) const;
     void addBounds(const Vector3& center, float radius, const std::uint8_t colour[4]);
 };

@@ -4,92 +4,27 @@
 #include "spheretree/NodeTests.h"
 #include "spheretree/QuerySphereTree.h"
 
-#include <cmath>
-
-namespace {
-
-// The inverse of the column-major matrix m by cofactors, in double; false when m is singular.
-bool invert(const double m[16], double out[16]) {
-    double inv[16];
-    inv[0] = m[5] * m[10] * m[15] - m[5] * m[11] * m[14] - m[9] * m[6] * m[15] +
-             m[9] * m[7] * m[14] + m[13] * m[6] * m[11] - m[13] * m[7] * m[10];
-    inv[4] = -m[4] * m[10] * m[15] + m[4] * m[11] * m[14] + m[8] * m[6] * m[15] -
-             m[8] * m[7] * m[14] - m[12] * m[6] * m[11] + m[12] * m[7] * m[10];
-    inv[8] = m[4] * m[9] * m[15] - m[4] * m[11] * m[13] - m[8] * m[5] * m[15] +
-             m[8] * m[7] * m[13] + m[12] * m[5] * m[11] - m[12] * m[7] * m[9];
-    inv[12] = -m[4] * m[9] * m[14] + m[4] * m[10] * m[13] + m[8] * m[5] * m[14] -
-              m[8] * m[6] * m[13] - m[12] * m[5] * m[10] + m[12] * m[6] * m[9];
-    inv[1] = -m[1] * m[10] * m[15] + m[1] * m[11] * m[14] + m[9] * m[2] * m[15] -
-             m[9] * m[3] * m[14] - m[13] * m[2] * m[11] + m[13] * m[3] * m[10];
-    inv[5] = m[0] * m[10] * m[15] - m[0] * m[11] * m[14] - m[8] * m[2] * m[15] +
-             m[8] * m[3] * m[14] + m[12] * m[2] * m[11] - m[12] * m[3] * m[10];
-    inv[9] = -m[0] * m[9] * m[15] + m[0] * m[11] * m[13] + m[8] * m[1] * m[15] -
-             m[8] * m[3] * m[13] - m[12] * m[1] * m[11] + m[12] * m[3] * m[9];
-    inv[13] = m[0] * m[9] * m[14] - m[0] * m[10] * m[13] - m[8] * m[1] * m[14] +
-              m[8] * m[2] * m[13] + m[12] * m[1] * m[10] - m[12] * m[2] * m[9];
-    inv[2] = m[1] * m[6] * m[15] - m[1] * m[7] * m[14] - m[5] * m[2] * m[15] + m[5] * m[3] * m[14] +
-             m[13] * m[2] * m[7] - m[13] * m[3] * m[6];
-    inv[6] = -m[0] * m[6] * m[15] + m[0] * m[7] * m[14] + m[4] * m[2] * m[15] -
-             m[4] * m[3] * m[14] - m[12] * m[2] * m[7] + m[12] * m[3] * m[6];
-    inv[10] = m[0] * m[5] * m[15] - m[0] * m[7] * m[13] - m[4] * m[1] * m[15] +
-              m[4] * m[3] * m[13] + m[12] * m[1] * m[7] - m[12] * m[3] * m[5];
-    inv[14] = -m[0] * m[5] * m[14] + m[0] * m[6] * m[13] + m[4] * m[1] * m[14] -
-              m[4] * m[2] * m[13] - m[12] * m[1] * m[6] + m[12] * m[2] * m[5];
-    inv[3] = -m[1] * m[6] * m[11] + m[1] * m[7] * m[10] + m[5] * m[2] * m[11] -
-             m[5] * m[3] * m[10] - m[9] * m[2] * m[7] + m[9] * m[3] * m[6];
-    inv[7] = m[0] * m[6] * m[11] - m[0] * m[7] * m[10] - m[4] * m[2] * m[11] + m[4] * m[3] * m[10] +
-             m[8] * m[2] * m[7] - m[8] * m[3] * m[6];
-    inv[11] = -m[0] * m[5] * m[11] + m[0] * m[7] * m[9] + m[4] * m[1] * m[11] - m[4] * m[3] * m[9] -
-              m[8] * m[1] * m[7] + m[8] * m[3] * m[5];
-    inv[15] = m[0] * m[5] * m[10] - m[0] * m[6] * m[9] - m[4] * m[1] * m[10] + m[4] * m[2] * m[9] +
-              m[8] * m[1] * m[6] - m[8] * m[2] * m[5];
-    double det = m[0] * inv[0] + m[1] * inv[4] + m[2] * inv[8] + m[3] * inv[12];
-    if (det == 0.0) {
-        return false;
-    }
-    for (int i = 0; i < 16; ++i) {
-        out[i] = inv[i] / det;
-    }
-    return true;
+Vector3 eyePosition(const float m[16]) {
+    // The eye is where the modelview sends the origin: -R^T t for modelview [R t].
+    float tx = m[12], ty = m[13], tz = m[14];
+    return Vector3(-(m[0] * tx + m[1] * ty + m[2] * tz), -(m[4] * tx + m[5] * ty + m[6] * tz),
+                   -(m[8] * tx + m[9] * ty + m[10] * tz));
 }
-
-// The world point at normalised device coordinates (x, y, z) under the inverse matrix.
-Vector3 unproject(const double inverse[16], double x, double y, double z) {
-    double p[4];
-    for (int r = 0; r < 4; ++r) {
-        p[r] = inverse[r] * x + inverse[4 + r] * y + inverse[8 + r] * z + inverse[12 + r];
-    }
-    return Vector3(static_cast<float>(p[0] / p[3]), static_cast<float>(p[1] / p[3]),
-                   static_cast<float>(p[2] / p[3]));
-}
-
-} // namespace
 
 Ray mouseRay(const float projection[16], const float modelview[16], int width, int height, int x,
              int y) {
-    double clip[16];
-    for (int c = 0; c < 4; ++c) {
-        for (int r = 0; r < 4; ++r) {
-            double sum = 0.0;
-            for (int k = 0; k < 4; ++k) {
-                sum += static_cast<double>(projection[4 * k + r]) * modelview[4 * c + k];
-            }
-            clip[4 * c + r] = sum;
-        }
-    }
-    Ray ray{Vector3::zero, Vector3(0.0f, 0.0f, -1.0f)};
-    double inverse[16];
-    if (width <= 0 || height <= 0 || !invert(clip, inverse)) {
-        return ray;
-    }
-    // The centre of the pixel; GL's window y grows upwards, GLUT's downwards.
+    // The pixel's centre in normalised device coordinates; GL's window y grows upwards, GLUT's
+    // downwards.
     double nx = 2.0 * (x + 0.5) / width - 1.0;
     double ny = 1.0 - 2.0 * (y + 0.5) / height;
-    Vector3 nearPoint = unproject(inverse, nx, ny, -1.0);
-    Vector3 farPoint = unproject(inverse, nx, ny, 1.0);
-    ray.origin = nearPoint;
-    ray.direction = (farPoint - nearPoint).normalized();
-    return ray;
+    // In eye space the ray leaves the eye through (nx / P00, ny / P11, -1) of a symmetric
+    // perspective; R^T turns it into the world.
+    double e[3] = {nx / projection[0], ny / projection[5], -1.0};
+    const float* m = modelview;
+    Vector3 direction(static_cast<float>(m[0] * e[0] + m[1] * e[1] + m[2] * e[2]),
+                      static_cast<float>(m[4] * e[0] + m[5] * e[1] + m[6] * e[2]),
+                      static_cast<float>(m[8] * e[0] + m[9] * e[1] + m[10] * e[2]));
+    return Ray{eyePosition(modelview), direction.normalized()};
 }
 
 Body* pickBody(QuerySphereTree& tree, const Ray& ray) {

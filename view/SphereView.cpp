@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,7 @@ constexpr float orbitPerPixel = 0.5f;
 constexpr float zoomPerPixel = 50.0f;
 constexpr float zoomPerNotch = 500.0f;
 constexpr int clickSlop = 3;
+constexpr double pi = 3.14159265358979323846;
 
 ViewOptions options;
 ViewSession* session = nullptr;
@@ -356,7 +358,9 @@ void display() {
 
     MatrixFrustum bodyFrustum = cameraFrustum();
     MatrixFrustum sceneFrustum(projection, modelview);
-    drawer.begin(bodyFrustum, sceneFrustum);
+    // One unit at distance 1 spans half the window's height over tan(37.5 degrees) pixels.
+    float pixelsPerUnit = static_cast<float>(0.5 * windowHeight / std::tan(37.5 * pi / 180.0));
+    drawer.begin(bodyFrustum, sceneFrustum, eyePosition(modelview), pixelsPerUnit);
     world->draw();
     drawer.finish();
     drawer.drawSweep(session->sweep());

@@ -17,6 +17,7 @@ void SweepRecorder::enterNode(const TreeNode& node, bool accepted) {
     if (enteredNodes.empty() && queryBody) {
         from = queryBody->getPreviousPosition();
         to = queryBody->getPosition();
+        radius = queryBody->getRadius();
     }
     enteredNodes.push_back({node.center, node.radius, node.level, accepted});
 }

@@ -43,6 +43,8 @@ public:
     /// The query body's previous and present position as the query read them.
     Vector3 pathStart() const { return from; }
     Vector3 pathEnd() const { return to; }
+    /// The query body's radius as the query read it.
+    float bodyRadius() const { return radius; }
     /// Whether a query has been recorded since watch().
     bool recorded() const { return !enteredNodes.empty(); }
 
@@ -52,4 +54,5 @@ private:
     std::vector<Leaf> reachedLeaves;
     Vector3 from;
     Vector3 to;
+    float radius = 0.0f;
 };
