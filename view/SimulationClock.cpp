@@ -25,13 +25,24 @@ int SimulationClock::framesDue(double now, double lastFrameSeconds) {
     if (whole <= 0) {
         return 0;
     }
-    // As many frames as fit into one slot at the last frame's cost, and at least one: catching up
-    // never takes longer than a slot, so drawing goes on between the batches.
+    counted = total;
     double slot = 1.0 / frameRate;
+    if (lastFrameSeconds > slot) {
+        // A frame overruns its slot: one frame at a time, and no sooner than leaves the window as
+        // long to draw as the frame took. The time owed meanwhile is dropped.
+        if (now < resumeAt) {
+            droppedFrames += whole;
+            return 0;
+        }
+        resumeAt = now + 2.0 * lastFrameSeconds;
+        droppedFrames += whole - 1;
+        return 1;
+    }
+    // As many frames as fit into one slot at the last frame's cost: catching up never takes
+    // longer than a slot, so drawing goes on between the batches.
     int fit = lastFrameSeconds > 0.0 ? static_cast<int>(slot / lastFrameSeconds) : whole;
     int run = std::min(whole, std::max(1, fit));
     droppedFrames += whole - run;
-    counted = total;
     return run;
 }
 
@@ -39,7 +50,7 @@ void SimulationClock::toggleFrozen() {
     isFrozen = !isFrozen;
     stepsAsked = 0;
     // Time spent frozen is not owed.
-    started = false;
+    restart();
 }
 
 void SimulationClock::slower() {

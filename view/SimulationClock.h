@@ -8,8 +8,8 @@ public:
     explicit SimulationClock(double rate) : frameRate(rate) {}
 
     /// The frames to run now, at time now; lastFrameSeconds is what the last simulated frame
-    /// took. A frame that overruns its slot makes the view run fewer frames and drop the time it
-    /// cannot make up, so the window keeps drawing.
+    /// took. Frames that overrun their slot run one at a time, taking at most half the time, and
+    /// the time they cannot make up is dropped, so the window keeps drawing.
     int framesDue(double now, double lastFrameSeconds);
 
     /// No frame runs at all while frozen, except those asked for with step().
@@ -23,7 +23,10 @@ public:
     void faster();
     double rate() const { return frameRate; }
     /// Forgets the time owed, as after a reset; the next call starts counting afresh.
-    void restart() { started = false; }
+    void restart() {
+        started = false;
+        resumeAt = 0.0;
+    }
     /// Frames skipped since the start because frames overran their slots.
     long dropped() const { return droppedFrames; }
 
@@ -35,5 +38,7 @@ private:
     /// Time of the last start, and the frames run or dropped since then.
     double anchor = 0.0;
     long counted = 0;
+    /// While frames overrun: no frame before this time.
+    double resumeAt = 0.0;
     long droppedFrames = 0;
 };

@@ -29,15 +29,18 @@ TEST(SimulationClockTest, TheRateDoesNotDependOnHowOftenTheWindowDraws) {
     EXPECT_EQ(framesOver(unthrottled, 0.0, 1.0, 0.1, 5.0), 11);
 }
 
-TEST(SimulationClockTest, OverrunningFramesRunFewerAndDropTheBacklog) {
-    // Each frame takes three slots: one frame per picture, and the time owed is not made up.
+TEST(SimulationClockTest, OverrunningFramesRunFewerAndLeaveTimeToDraw) {
+    // Each frame takes three slots: one frame at a time, none while the window draws for as long
+    // as the frame took, and the time owed is not made up.
     SimulationClock clock(30.0);
     clock.framesDue(0.0, 0.1);
     EXPECT_EQ(clock.framesDue(0.5, 0.1), 1);
     EXPECT_EQ(clock.dropped(), 14);
-    EXPECT_EQ(clock.framesDue(0.5 + 0.1, 0.1), 1);
+    EXPECT_EQ(clock.framesDue(0.6, 0.1), 0);
+    EXPECT_EQ(clock.framesDue(0.7, 0.1), 1);
+    EXPECT_EQ(clock.dropped(), 19);
     // Cheap again: the catching up fits into one slot.
-    EXPECT_EQ(clock.framesDue(0.5 + 0.2, 0.001), 3);
+    EXPECT_EQ(clock.framesDue(0.8, 0.001), 3);
 }
 
 TEST(SimulationClockTest, FrozenRunsOnlyTheFramesAskedForAndOwesNothing) {
