@@ -238,7 +238,9 @@ void idle() {
     if (options.framesGiven) {
         due = std::min(due, options.scene.frames - session->frame());
     }
-    for (int i = 0; i < due; ++i) {
+    // A replayed press may freeze the view: the frames still due then wait.
+    bool frozen = simClock->frozen();
+    for (int i = 0; i < due && simClock->frozen() == frozen; ++i) {
         runOneFrame();
     }
     glutPostRedisplay();

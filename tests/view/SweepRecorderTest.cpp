@@ -1,8 +1,8 @@
 #include "view/SweepRecorder.h"
 
 #include "app/FrameLogic.h"
-#include "sim/SimScene.h"
 #include "tests/support/TestSupport.h"
+#include "tests/view/ViewTestScene.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,9 @@ void referenceWalk(const SweepQuery& query, const TreeNode& node,
 } // namespace
 
 TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
-    World scene;
-    std::vector<Body*> bodies = buildScene(scene, 300, 5, 0.6f);
+    ViewTestScene owned(300, 5, 0.6f);
+    World& scene = owned.world;
+    std::vector<Body*>& bodies = owned.bodies;
     int accepted = 0, rejected = 0, contacts = 0;
     for (int frame = 0; frame < 4; ++frame) {
         scene.step(0.1f);
@@ -88,9 +89,9 @@ TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
 
 TEST(SweepRecorderTest, WatchingABodyLeavesEveryFrameAsItWas) {
     // Two copies of one scene, one with a body watched in every frame: equal after each frame.
-    World plain, watched;
-    std::vector<Body*> a = buildScene(plain, 200, 3, 0.5f);
-    std::vector<Body*> b = buildScene(watched, 200, 3, 0.5f);
+    ViewTestScene first(200, 3, 0.5f), second(200, 3, 0.5f);
+    World &plain = first.world, &watched = second.world;
+    std::vector<Body*>&a = first.bodies, &b = second.bodies;
     MatrixFrustum frustum = defaultCameraFrustum();
     SweepRecorder recorder;
     for (int frame = 0; frame < 30; ++frame) {

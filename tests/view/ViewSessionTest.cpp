@@ -1,8 +1,8 @@
 #include "view/ViewSession.h"
 
 #include "app/AppGlobals.h"
-#include "sim/SimScene.h"
 #include "tests/support/TestSupport.h"
+#include "tests/view/ViewTestScene.h"
 
 #include <gtest/gtest.h>
 
@@ -49,10 +49,10 @@ TEST(ViewSessionTest, ResetRebuildsTheStartUpSceneAndTheTraceStartsAgain) {
     session.runFrame(frustum);
     ASSERT_TRUE(session.closeTrace());
     // The same as a fresh scene after one frame.
-    World again;
-    std::vector<Body*> next = buildScene(again, 60, 4, defaultSpread(60));
+    ViewTestScene again(60, 4, defaultSpread(60));
+    std::vector<Body*>& next = again.bodies;
     BodyList visible;
-    simulateFrame(again, next.data(), 60, true, 0.1f, frustum, visible);
+    simulateFrame(again.world, next.data(), 60, true, 0.1f, frustum, visible);
     for (int i = 0; i < bodyCount; ++i) {
         ASSERT_TRUE(bodyArray[i]->getPosition() ==
                     next[static_cast<std::size_t>(i)]->getPosition());
