@@ -102,7 +102,11 @@ void GLViewDraw::addBounds(const Vector3& center, float radius, const std::uint8
         const std::uint8_t faint[4] = {colour[0], colour[1], colour[2], translucentAlpha};
         (small ? smallShells : shells).add(center, radius, faint);
     } else {
-        (small ? smallWires : wires).add(center, radius, colour);
+        if (small) {
+            smallWires.addOutline(center, radius, eye, colour);
+        } else {
+            wires.add(center, radius, colour);
+        }
     }
 }
 

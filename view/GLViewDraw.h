@@ -48,7 +48,7 @@ private:
     SphereBatch bodies{SphereBatch::Shape::Solid, 10, 10};
     SphereBatch smallBodies{SphereBatch::Shape::Solid, 6, 4};
     SphereBatch wires{SphereBatch::Shape::Wire, 10, 6};
-    SphereBatch smallWires{SphereBatch::Shape::Wire, 6, 3};
+    SphereBatch smallWires{SphereBatch::Shape::Wire, 12, 2};
     SphereBatch shells{SphereBatch::Shape::Solid, 10, 6};
     SphereBatch smallShells{SphereBatch::Shape::Solid, 6, 4};
     SphereBatch sweepNodes{SphereBatch::Shape::Wire, 10, 6};

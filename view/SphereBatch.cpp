@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-SphereBatch::SphereBatch(Shape shape, int slices, int stacks) : kind(shape) {
+SphereBatch::SphereBatch(Shape shape, int slices, int stacks) : kind(shape), slices(slices) {
     // Vertex 0 is the top pole (+z), then stacks - 1 rings of slices vertices from the top down,
     // then the bottom pole.
     const double pi = 3.14159265358979323846;
@@ -67,5 +67,36 @@ void SphereBatch::add(const Vector3& center, float radius, const std::uint8_t co
     }
     for (std::uint32_t index : unitIndices) {
         indexArray.push_back(base + index);
+    }
+}
+
+void SphereBatch::addOutline(const Vector3& center, float radius, const Vector3& eye,
+                             const std::uint8_t colour[4]) {
+    Vector3 axis = center - eye;
+    float distance = axis.length();
+    axis = axis * (1.0f / distance);
+    // The silhouette: the circle where the lines from the eye touch the sphere, nearer the eye
+    // than the centre by r^2 / d and a little smaller than the sphere.
+    float shrink = radius / distance;
+    Vector3 middle = center - axis * (radius * shrink);
+    float ring = radius * std::sqrt(1.0f - shrink * shrink);
+    // Two directions across the axis.
+    Vector3 helper =
+        std::fabs(axis.x) < 0.9f ? Vector3(1.0f, 0.0f, 0.0f) : Vector3(0.0f, 1.0f, 0.0f);
+    Vector3 u(axis.y * helper.z - axis.z * helper.y, axis.z * helper.x - axis.x * helper.z,
+              axis.x * helper.y - axis.y * helper.x);
+    u.normalize();
+    Vector3 v(axis.y * u.z - axis.z * u.y, axis.z * u.x - axis.x * u.z,
+              axis.x * u.y - axis.y * u.x);
+    std::uint32_t base = static_cast<std::uint32_t>(positionArray.size() / 3);
+    const double pi = 3.14159265358979323846;
+    for (int k = 0; k < slices; ++k) {
+        double angle = 2.0 * pi * k / slices;
+        Vector3 p = middle + u * (ring * static_cast<float>(std::cos(angle))) +
+                    v * (ring * static_cast<float>(std::sin(angle)));
+        positionArray.insert(positionArray.end(), {p.x, p.y, p.z});
+        colourArray.insert(colourArray.end(), colour, colour + 4);
+        indexArray.insert(indexArray.end(), {base + static_cast<std::uint32_t>(k),
+                                             base + static_cast<std::uint32_t>((k + 1) % slices)});
     }
 }

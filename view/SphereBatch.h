@@ -21,6 +21,10 @@ public:
     void clear();
     /// Adds the sphere (center, radius) in an RGBA colour.
     void add(const Vector3& center, float radius, const std::uint8_t colour[4]);
+    /// Adds the outline that the sphere (center, radius) shows to an eye outside it: a circle of
+    /// as many segments as the unit sphere has slices. Only for a wire batch.
+    void addOutline(const Vector3& center, float radius, const Vector3& eye,
+                    const std::uint8_t colour[4]);
     bool empty() const { return indexArray.empty(); }
 
     Shape shape() const { return kind; }
@@ -37,6 +41,7 @@ private:
     Shape kind;
     std::vector<Vector3> unitVertices;
     std::vector<std::uint32_t> unitIndices;
+    int slices;
     std::vector<float> positionArray;
     std::vector<float> normalArray;
     std::vector<std::uint8_t> colourArray;

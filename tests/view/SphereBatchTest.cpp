@@ -39,3 +39,20 @@ TEST(SphereBatchTest, SpheresAreMovedScaledClosedAndFaceOutwards) {
         }
     }
 }
+
+TEST(SphereBatchTest, AnOutlineLiesOnTheSphereWhereTheEyesLinesTouchIt) {
+    const std::uint8_t colour[4] = {1, 2, 3, 4};
+    SphereBatch batch(SphereBatch::Shape::Wire, 12, 2);
+    Vector3 center(300.0f, 200.0f, -100.0f), eye(-500.0f, 900.0f, 2000.0f);
+    batch.addOutline(center, 400.0f, eye, colour);
+    const std::vector<float>& p = batch.positions();
+    ASSERT_EQ(p.size(), 3u * 12u);
+    EXPECT_EQ(batch.indices().size(), 2u * 12u);
+    for (std::size_t v = 0; v < 12; ++v) {
+        Vector3 point(p[3 * v], p[3 * v + 1], p[3 * v + 2]);
+        EXPECT_NEAR((point - center).length(), 400.0f, 0.05f);
+        // Tangent: the line of sight is perpendicular to the radius there.
+        Vector3 sight = (point - eye).normalized(), normal = (point - center).normalized();
+        EXPECT_NEAR(sight.dot(normal), 0.0f, 1e-4f);
+    }
+}
