@@ -38,7 +38,8 @@ int countAlive() {
     return alive;
 }
 
-// Bodies whose sphere does not lie inside the root sphere; the start-up step marks them dead.
+// Bodies whose sphere does not lie inside the root sphere: the tree is made for a scene inside
+// it, so a run that starts with such bodies is allowed but probably not meant.
 int countOutsideRoot() {
     int outside = 0;
     for (int i = 0; i < bodyCount; ++i) {
@@ -179,7 +180,7 @@ int run(int argc, char** argv) {
     if (int outside = countOutsideRoot()) {
         std::fprintf(stderr,
                      "sphere-sim: warning: --spread %g puts %d of %d bodies outside the root "
-                     "sphere (radius %g) at start; they never move\n",
+                     "sphere (radius %g) at start\n",
                      static_cast<double>(options.spread), outside, bodyCount,
                      static_cast<double>(QuerySphereTree::rootRadius));
     }

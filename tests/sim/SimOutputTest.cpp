@@ -3,7 +3,6 @@
 #include "app/Version.h"
 #include "sim/RunStats.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -45,22 +45,17 @@ void writeFile(const std::string& path, const std::string& text) {
 
 // A fresh empty folder named after the running test; the child runs inside it.
 std::string workFolder() {
-    std::string folder = std::string(SIM_TEST_WORK_DIR) + "/" +
-                         testing::UnitTest::GetInstance()->current_test_info()->name();
-    EXPECT_EQ(std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str()), 0);
+    std::filesystem::path folder = std::filesystem::path(SIM_TEST_WORK_DIR) /
+                                   testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
     return folder;
 }
 
 std::set<std::string> listFolder(const std::string& folder) {
     std::set<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    for (dirent* entry; dir != nullptr && (entry = readdir(dir)) != nullptr;) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            names.insert(entry->d_name);
-        }
-    }
-    if (dir != nullptr) {
-        closedir(dir);
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename());
     }
     return names;
 }
@@ -214,7 +209,6 @@ TEST(SimOutputTest, SignalsAndClosedPipesStopAtAFramesEndAndReplaceNothing) {
 TEST(SimOutputTest, WriteErrorsAndMemoryExhaustionStopTheRunAndReplaceNothing) {
     std::string folder = workFolder();
     writeFile(folder + "/keep.csv", precious);
-    std::string out;
     // esc commits the outputs, but a failed write still decides the status.
     EXPECT_EQ(runSim(folder, "--keys 5:esc --trace /dev/full --quiet"), 3);
 
@@ -244,7 +238,8 @@ TEST(SimOutputTest, WriteErrorsAndMemoryExhaustionStopTheRunAndReplaceNothing) {
         rlimit limit{200 << 20, 200 << 20};
         setrlimit(RLIMIT_AS, &limit);
     };
-    EXPECT_EQ(runSim(folder, "--bodies 1000000 --trace keep.csv --quiet", &out, littleMemory), 3);
+    EXPECT_EQ(runSim(folder, "--bodies 1000000 --trace keep.csv --quiet", nullptr, littleMemory),
+              3);
     EXPECT_EQ(readFile(folder + "/keep.csv"), precious);
     EXPECT_EQ(listFolder(folder), std::set<std::string>{"keep.csv"});
 #endif
