@@ -1,15 +1,22 @@
 #include "view/PngFile.h"
 
+#include "sim/OutputFile.h"
+
 #include <png.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace {
 
-// libpng reports errors by longjmp; it is only ever called from writePng's own frame, which
-// holds no C++ objects that need destroying between setjmp and the call.
-bool writeRows(std::FILE* file, png_bytepp rows, int width, int height) {
+void writeData(png_structp png, png_bytep data, png_size_t size) {
+    static_cast<OutputFile*>(png_get_io_ptr(png))->write(reinterpret_cast<const char*>(data), size);
+}
+
+void flushData(png_structp) {}
+
+// libpng reports errors by longjmp; it is only ever called from this function's own frame,
+// which holds no C++ objects that need destroying between setjmp and the call.
+bool writeRows(OutputFile& file, png_bytepp rows, int width, int height) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) {
         return false;
@@ -19,7 +26,7 @@ bool writeRows(std::FILE* file, png_bytepp rows, int width, int height) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &file, writeData, flushData);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -38,15 +45,13 @@ std::string writePng(const std::string& path, const unsigned char* rows, int wid
         order[static_cast<std::size_t>(y)] = const_cast<png_bytep>(
             rows + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(width) * 3);
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return "cannot create '" + path + "'";
+    OutputFile file;
+    if (!file.open(path)) {
+        return file.error();
     }
-    bool written = writeRows(file, order.data(), width, height);
-    bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::remove(path.c_str());
-        return "writing '" + path + "' failed";
+    if (!writeRows(file, order.data(), width, height)) {
+        file.discard();
+        return "encoding the picture failed";
     }
-    return std::string();
+    return file.commit() ? std::string() : file.error();
 }

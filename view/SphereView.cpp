@@ -6,6 +6,7 @@
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
+#include "sim/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "view/GLViewDraw.h"
 #include "view/Picking.h"
@@ -88,7 +89,7 @@ double now() {
 
 void finish(int status) {
     if (!session->closeTrace()) {
-        std::fprintf(stderr, "sphere-view: --trace: writing the file failed\n");
+        std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
         status = exitOutputFailed;
     }
     double seconds = now() - figures.start;
@@ -234,6 +235,13 @@ void reshape(int width, int height) {
 }
 
 void idle() {
+    // Interrupted or terminated: the files named are left as they were.
+    if (int signal = StopSignals::received()) {
+        session->discardTrace();
+        std::fprintf(stderr, "sphere-view: stopped by signal %d after frame %d; no file replaced\n",
+                     signal, session->frame());
+        std::exit(StopSignals::exitStatus(signal));
+    }
     int due = simClock->framesDue(now(), session->lastFrameSeconds());
     if (options.framesGiven) {
         due = std::min(due, options.scene.frames - session->frame());
@@ -441,14 +449,14 @@ int run(int argc, char** argv) {
     windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
     initGLState();
 
+    StopSignals::install();
     registerKeyBindings();
     SimulationClock clock(options.rate);
     simClock = &clock;
     session = new ViewSession(options, stdout);
     if (!session->openTrace()) {
-        std::fprintf(stderr, "sphere-view: --trace: cannot create '%s'\n",
-                     options.scene.tracePath.c_str());
-        return exitBadOption;
+        std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
+        return exitOutputFailed;
     }
     world->getTree().setDebugDraw(&drawer);
     figures.start = figures.rateSince = now();

@@ -1,6 +1,6 @@
 #include "view/ViewOptions.h"
 
-#include <sys/stat.h>
+#include "sim/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -39,18 +39,6 @@ bool parseRate(const std::string& text, double& rate) {
     }
     rate = parsed;
     return true;
-}
-
-// A picture can be written only to a file name in a directory that exists.
-bool isFileInDirectory(const std::string& path) {
-    if (path.empty() || path.back() == '/') {
-        return false;
-    }
-    std::string::size_type slash = path.find_last_of('/');
-    std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    struct stat info;
-    return stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode));
 }
 
 } // namespace
@@ -118,10 +106,6 @@ ViewParseResult parseViewOptions(int argc, const char* const* argv) {
                 result.error = "--rate: '" + value + "' is not a number from 0 to 960";
                 return result;
             }
-        } else if (!isFileInDirectory(value)) {
-            result.error = "--screenshot: cannot create '" + value +
-                           "': not a file name in an existing directory";
-            return result;
         } else {
             options.screenshotPath = value;
         }
@@ -135,9 +119,15 @@ ViewParseResult parseViewOptions(int argc, const char* const* argv) {
     if (!options.framesGiven) {
         options.scene.frames = 0;
     }
-    if (!options.screenshotPath.empty() && options.screenshotPath == options.scene.tracePath) {
-        result.error = "--screenshot: '" + options.screenshotPath + "' is the --trace file too";
+    // Both outputs checked together: writable, and not one file under two names.
+    std::vector<NamedOutput> outputs;
+    if (!options.scene.tracePath.empty()) {
+        outputs.push_back({"--trace", options.scene.tracePath});
     }
+    if (!options.screenshotPath.empty()) {
+        outputs.push_back({"--screenshot", options.screenshotPath});
+    }
+    result.error = checkOutputs(outputs);
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/AppGlobals.h"
 #include "body/SphereBody.h"
+#include "sim/CsvFile.h"
 #include "sim/SimScene.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
@@ -39,7 +40,6 @@ ViewSession::ViewSession(const ViewOptions& options, std::FILE* out) : options(o
 }
 
 ViewSession::~ViewSession() {
-    closeTrace();
     destroyScene();
 }
 
@@ -47,15 +47,16 @@ bool ViewSession::openTrace() {
     if (options.scene.tracePath.empty()) {
         return true;
     }
-    if (!trace.open(options.scene.tracePath, traceHeader)) {
+    if (!trace.open(options.scene.tracePath)) {
         return false;
     }
-    writeTraceRows(trace.handle(), frameNumber, bodyArray, bodyCount);
+    trace.print("%s\n", traceHeader);
+    writeTraceRows(trace, frameNumber, bodyArray, bodyCount);
     return true;
 }
 
 bool ViewSession::closeTrace() {
-    return trace.close();
+    return !trace.isOpen() || trace.commit();
 }
 
 void ViewSession::createScene() {
@@ -89,7 +90,7 @@ void ViewSession::reset() {
     simulationRunning = true;
     createScene();
     if (trace.isOpen()) {
-        writeTraceRows(trace.handle(), frameNumber, bodyArray, bodyCount);
+        writeTraceRows(trace, frameNumber, bodyArray, bodyCount);
     }
     recorder.watch(selectedBody());
 }
@@ -109,7 +110,7 @@ void ViewSession::runFrame(const Frustum& frustum) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ++frameNumber;
     if (trace.isOpen()) {
-        writeTraceRows(trace.handle(), frameNumber, bodyArray, bodyCount);
+        writeTraceRows(trace, frameNumber, bodyArray, bodyCount);
     }
     frameDone();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/FrameLogic.h"
-#include "sim/CsvFile.h"
+#include "sim/OutputFile.h"
 #include "view/SweepRecorder.h"
 #include "view/ViewOptions.h"
 
@@ -36,10 +36,16 @@ public:
     ViewSession& operator=(const ViewSession&) = delete;
     ~ViewSession();
 
-    /// Creates the --trace file, if one was asked for, and writes frame 0; false if it cannot.
+    /// Starts the --trace file, if one was asked for, with frame 0; false (error() tells why) if
+    /// it cannot. The file named is replaced only by closeTrace().
     bool openTrace();
-    /// Closes the trace; false if a write to it failed.
+    /// Writes the trace and puts it in place of the file named; false (error() tells why) if a
+    /// write failed, and then the file named is left as it was.
     bool closeTrace();
+    /// Drops the trace written so far, leaving the file named as it was.
+    void discardTrace() { trace.discard(); }
+    /// What went wrong with the trace.
+    std::string traceError() const { return trace.error(); }
 
     /// Builds the start-up scene again; the frame number starts again at 0.
     void reset();
@@ -72,7 +78,7 @@ public:
 private:
     ViewOptions options;
     std::FILE* out;
-    CsvFile trace;
+    OutputFile trace;
     std::size_t nextKey = 0;
     int frameNumber = 0;
     int aliveCount = 0;

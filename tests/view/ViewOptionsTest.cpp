@@ -41,8 +41,8 @@ TEST(ViewOptionsTest, BadArgumentsAreNamed) {
         {{"--rate", "-1"}, "--rate: '-1'"},
         {{"--rate=1e3"}, "--rate: '1e3'"},
         {{"--help=1"}, "--help takes no value"},
-        {{"--screenshot", "no-such-dir/a.png"}, "--screenshot: cannot create"},
-        {{"--trace", "x.csv", "--screenshot", "x.csv"}, "is the --trace file too"},
+        {{"--screenshot", "no-such-dir/a.png"}, "--screenshot: cannot write"},
+        {{"--trace", "x.csv", "--screenshot", "x.csv"}, "is the --trace"},
     };
     for (const Row& row : rows) {
         std::string error = parse(row.words).error;
