@@ -154,5 +154,5 @@ const char* viewUsage() {
            "Standard output gets a line per simulated frame (\"frame N alive A contacts C\")\n"
            "and per selection (\"selected I ...\" or \"selected none\").\n"
            "Keys: h in the window lists them. Exit status: 0 done or Escape, 2 bad option,\n"
-           "3 an output could not be written.\n";
+           "3 an output could not be written, 128 + signal when interrupted.\n";
 }
