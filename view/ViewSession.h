@@ -36,10 +36,10 @@ public:
     ViewSession& operator=(const ViewSession&) = delete;
     ~ViewSession();
 
-    /// Starts the --trace file, if one was asked for, with frame 0; false (error() tells why) if
-    /// it cannot. The file named is replaced only by closeTrace().
+    /// Starts the --trace file, if one was asked for, with frame 0; false (traceError() tells why)
+    /// if it cannot. The file named is replaced only by closeTrace().
     bool openTrace();
-    /// Writes the trace and puts it in place of the file named; false (error() tells why) if a
+    /// Writes the trace and puts it in place of the file named; false (traceError() tells why) if a
     /// write failed, and then the file named is left as it was.
     bool closeTrace();
     /// Drops the trace written so far, leaving the file named as it was.
