@@ -1,0 +1,112 @@
+// remove frees leaves that left the list of leaves, and bodies the tree does not accept die.
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+/// A tree with one resident leaf at the origin: root, five bounding nodes and the leaf.
+struct ResidentScene : TreeScene {
+    ResidentScene() {
+        add(0.0f, 10.0f);
+        tree.update();
+    }
+    /// Inserts body, then updates with it moved out of the root: its leaf escapes.
+    TreeNode* escape(Body& body) {
+        tree.insert(&body);
+        TreeNode* leaf = tree.getLeaves().back();
+        tree.update();
+        body.setPosition(Vector3(600000.0f, 0.0f, 0.0f));
+        tree.update();
+        return leaf;
+    }
+};
+
+} // namespace
+
+TEST(SphereTreeMembershipTest, RemoveTakesListedLeavesFirstThenRetiredOnesInOrder) {
+    {
+        SCOPED_TRACE(
+            "an escaped leaf, then a new leaf of the same body: the listed one goes first");
+        ResidentScene scene;
+        SphereBody body(Vector3::zero, 10.0f);
+        TreeNode* escaped = scene.escape(body);
+        ASSERT_FALSE(body.isAlive());
+        ASSERT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{escaped});
+        TreeNode* parent = escaped->parent;
+        ASSERT_NE(parent, nullptr) << "an escaped leaf keeps its parent";
+        scene.tree.insert(&body);
+        scene.tree.remove(&body);
+        EXPECT_EQ(scene.tree.getLeaves().size(), 1u);
+        EXPECT_TRUE(scene.tree.getIntegrateQueue().empty());
+        EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{escaped});
+        scene.tree.remove(&body);
+        EXPECT_TRUE(scene.tree.getRetiredLeaves().empty());
+        EXPECT_EQ(scene.tree.getRecomputeQueue(), TreeNodeList{parent});
+        EXPECT_EQ(parent->children.size(), 1u);
+        EXPECT_EQ(scene.update(), "");
+        EXPECT_EQ(scene.tree.countNodes(), 7u);
+    }
+    {
+        SCOPED_TRACE("a body inserted twice whose leaves escape together: the earlier goes first");
+        ResidentScene scene;
+        SphereBody body(Vector3::zero, 10.0f);
+        scene.tree.insert(&body);
+        TreeNode* second = scene.escape(body);
+        ASSERT_EQ(scene.tree.getRetiredLeaves().size(), 2u);
+        scene.tree.remove(&body);
+        EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{second});
+        EXPECT_EQ(scene.update(), "");
+    }
+    SCOPED_TRACE("an escaped leaf whose parent is removed is cut loose, counted and freed");
+    ResidentScene scene;
+    SphereBody body(Vector3::zero, 10.0f);
+    TreeNode* escaped = scene.escape(body);
+    scene.tree.removeNode(escaped->parent);
+    EXPECT_EQ(escaped->parent, nullptr);
+    EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{escaped});
+    EXPECT_EQ(scene.update(), "");
+    std::size_t withEscaped = scene.tree.countNodes();
+    scene.tree.remove(&body);
+    EXPECT_EQ(scene.tree.countNodes(), withEscaped - 1);
+    EXPECT_EQ(scene.update(), "");
+}
+
+TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutLoose) {
+    const struct {
+        const char* label;
+        float radius;
+        bool accepted;
+    } cases[] = {
+        {"radius 0", 0.0f, true},
+        {"radius -0", -0.0f, true},
+        {"radius -1", -1.0f, false},
+        {"radius -FLT_MAX", -FLT_MAX, false},
+        {"radius +infinity", INFINITY, false},
+        {"radius -infinity", -INFINITY, false},
+        {"radius NaN", NAN, false},
+    };
+    for (const auto& c : cases) {
+        // Inserted with that radius, or placed first and given it afterwards.
+        for (bool placedFirst : {false, true}) {
+            SCOPED_TRACE(std::string(c.label) + (placedFirst ? ", given after placing" : ""));
+            ResidentScene scene;
+            TreeNode* leaf = scene.add(100.0f, placedFirst ? 10.0f : c.radius);
+            EXPECT_EQ(checkTree(scene.tree), "") << "a waiting leaf holds an acceptable sphere";
+            if (placedFirst) {
+                scene.tree.update();
+                leaf->body->setRadius(c.radius);
+            }
+            EXPECT_EQ(scene.update(), "");
+            EXPECT_EQ(leaf->body->isAlive(), c.accepted);
+            EXPECT_EQ(leaf->parent != nullptr, c.accepted);
+            EXPECT_EQ(scene.tree.getRetiredLeaves().size(), c.accepted ? 0u : 1u);
+            scene.tree.remove(leaf->body);
+            EXPECT_EQ(scene.update(), "");
+            EXPECT_EQ(scene.tree.countNodes(), 7u);
+        }
+    }
+}
