@@ -21,10 +21,8 @@ namespace fs = std::filesystem;
 int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
         std::fprintf(argc < 2 ? stderr : stdout,
-                     "usage: %s INPUT|FOLDER...\n"
-                     "Replays each stored input of the World fuzzer (every regular file of a "
-                     "folder, in name order).\nExit status 0 when every input passed, 2 on bad "
-                     "arguments or an unreadable input; a failing input aborts.\n",
+                     "usage: %s INPUT|FOLDER...\nReplays stored World fuzzer inputs; exit status 0 "
+                     "when all pass, 2 on bad arguments.\n",
                      argv[0]);
         return argc < 2 ? 2 : 0;
     }

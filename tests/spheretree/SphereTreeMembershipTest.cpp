@@ -60,34 +60,23 @@ TEST(SphereTreeMembershipTest, RemoveTakesListedLeavesFirstThenRetiredOnesInOrde
 }
 
 TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutLoose) {
-    const struct {
-        const char* label;
-        float radius;
-        bool accepted;
-    } cases[] = {
-        {"radius 0", 0.0f, true},
-        {"radius -0", -0.0f, true},
-        {"radius -1", -1.0f, false},
-        {"radius -FLT_MAX", -FLT_MAX, false},
-        {"radius +infinity", INFINITY, false},
-        {"radius -infinity", -INFINITY, false},
-        {"radius NaN", NAN, false},
-    };
-    for (const auto& c : cases) {
+    for (float radius : {0.0f, -0.0f, -1.0f, -FLT_MAX, INFINITY, -INFINITY, NAN}) {
+        bool accepted = radius == 0.0f;
         // Inserted with that radius, or placed first and given it afterwards.
         for (bool placedFirst : {false, true}) {
-            SCOPED_TRACE(std::string(c.label) + (placedFirst ? ", given after placing" : ""));
+            SCOPED_TRACE(testing::Message()
+                         << "radius " << radius << (placedFirst ? ", given" : ""));
             ResidentScene scene;
-            TreeNode* leaf = scene.add(100.0f, placedFirst ? 10.0f : c.radius);
+            TreeNode* leaf = scene.add(100.0f, placedFirst ? 10.0f : radius);
             EXPECT_EQ(checkTree(scene.tree), "") << "a waiting leaf holds an acceptable sphere";
             if (placedFirst) {
                 scene.tree.update();
-                leaf->body->setRadius(c.radius);
+                leaf->body->setRadius(radius);
             }
             EXPECT_EQ(scene.update(), "");
-            EXPECT_EQ(leaf->body->isAlive(), c.accepted);
-            EXPECT_EQ(leaf->parent != nullptr, c.accepted);
-            EXPECT_EQ(scene.tree.getRetiredLeaves().size(), c.accepted ? 0u : 1u);
+            EXPECT_TRUE(leaf->body->isAlive() == accepted &&
+                        (leaf->parent != nullptr) == accepted &&
+                        scene.tree.getRetiredLeaves().size() == (accepted ? 0u : 1u));
             scene.tree.remove(leaf->body);
             EXPECT_EQ(scene.update(), "");
             EXPECT_EQ(scene.tree.countNodes(), 7u);
