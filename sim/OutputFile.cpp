@@ -164,6 +164,7 @@ bool OutputFile::open(const std::string& path) {
         return false;
     }
     buffer.reserve(bufferSize);
+    direct = checked.direct;
     if (checked.standardStream >= 0) {
         // The shell has opened it already: write where that descriptor stands.
         descriptor = checked.standardStream;
@@ -204,6 +205,7 @@ void OutputFile::attach(int existing, const std::string& label) {
     descriptor = existing;
     name = label;
     attached = true;
+    direct = true;
     buffer.reserve(bufferSize);
 }
 
@@ -244,6 +246,12 @@ void OutputFile::flush() {
     if (!buffer.empty()) {
         writeAll(buffer.data(), buffer.size());
         buffer.clear();
+    }
+}
+
+void OutputFile::flushIfDirect() {
+    if (direct) {
+        flush();
     }
 }
 
@@ -321,5 +329,6 @@ int OutputFile::closeDescriptor() {
     }
     descriptor = -1;
     attached = false;
+    direct = false;
     return result;
 }

@@ -42,8 +42,9 @@ std::string checkOutputs(const std::vector<NamedOutput>& outputs, bool checkStdo
 
 /// An output written so that a run which does not end normally leaves the named file as it was:
 /// a regular file (or a new one) is written to a temporary file in the same folder and renamed
-/// over the target by commit(); a device or FIFO is written directly. Writes are buffered; the
-/// first failed write is remembered with its errno and every later write is dropped.
+/// over the target by commit(); a device or FIFO is written directly. Writes are buffered (a
+/// direct output up to flushIfDirect()); the first failed write is remembered with its errno and
+/// every later write is dropped.
 /// Temporary files are registered with StopSignals, so a second interrupt removes them too.
 class OutputFile {
 public:
@@ -65,6 +66,9 @@ public:
     void print(const char* format, ...) __attribute__((format(printf, 2, 3)));
     /// Sends the buffer out now.
     void flush();
+    /// Sends the buffer out now if the output is a device, FIFO or standard stream, so that a
+    /// reader following it gets whole frames as they end; a file keeps filling its buffer.
+    void flushIfDirect();
 
     /// True once a write has failed; error() tells why.
     bool failed() const { return errorCode != 0; }
@@ -88,6 +92,7 @@ private:
 
     int descriptor = -1;
     bool attached = false;
+    bool direct = false;
     /// The path as given, for messages.
     std::string name;
     /// The file that commit() replaces, and the temporary file written meanwhile.

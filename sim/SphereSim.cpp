@@ -77,6 +77,13 @@ struct Outputs {
     }
     bool failed() const { return trace.failed() || frames.failed() || drawn.failed(); }
 
+    // A device or FIFO gets each frame's rows at the frame's end, for a reader that follows the
+    // run as it goes.
+    void endFrame() {
+        trace.flushIfDirect();
+        frames.flushIfDirect();
+    }
+
     void report() const {
         const char* options[] = {"--trace", "--frames-out", "--print-drawn"};
         const OutputFile* files[] = {&trace, &frames, &drawn};
@@ -236,6 +243,7 @@ int run(int argc, char** argv) {
         if (outputs.trace.isOpen() && frame % options.every == 0) {
             writeTraceRows(outputs.trace, frame, bodyArray, bodyCount);
         }
+        outputs.endFrame();
         // A failed write or a stop signal ends the run here, at the end of the frame.
         if (outputs.failed() || StopSignals::received() != 0) {
             break;

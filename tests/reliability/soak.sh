@@ -5,18 +5,21 @@
 #   - the tree's peak node count stays below L per leaf ever inserted (one per body; L is 3 by
 #     default; a sparse scene, where most leaves have a chain of five bounding nodes to
 #     themselves, needs the structural bound 6: the leaf and one node per level);
-#   - resident memory grows by less than 5 % after the baseline frame (unless --no-rss: under
-#     AddressSanitizer the quarantine of freed memory makes resident memory meaningless).
+#   - resident memory, sampled as each frame from the baseline frame M on ends, grows by less
+#     than 5 % of its size at frame M; only its anonymous part (heap, stacks) is followed, since
+#     pages of the program's and libraries' files come and go with the code that runs (unless
+#     --no-rss: under AddressSanitizer the quarantine of freed memory makes it meaningless).
 # Prints one line of figures; exits non-zero with a message when a check fails.
 #
 # Usage: soak.sh SPHERE_SIM [--frames F] [--bodies N] [--seed S] [--keys-every P]
 #                           [--rss-after M] [--no-rss] [--nodes-per-leaf L] [--work DIR]
 #   --keys-every P  every P frames: pause, resume, turn and move the camera, recall with "b"
-#   --rss-after M   the frame after which resident memory is taken as the baseline (default 1000)
+#   --rss-after M   the baseline frame, below F (default 1000)
+#   --work DIR      keep trace.csv, frames.csv and rss.csv (frame, resident kB, anonymous kB)
 set -euo pipefail
 
 usage() {
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ]; then
@@ -50,6 +53,10 @@ for value in "$frames" "$bodies" "$seed" "$keysEvery" "$rssAfter" "$perLeafLimit
     [[ $value =~ ^[0-9]+$ ]] || { echo "soak.sh: '$value' is not a whole number" >&2; exit 2; }
 done
 [ -x "$sim" ] || { echo "soak.sh: $sim is not an executable" >&2; exit 2; }
+if [ "$checkRss" -eq 1 ] && [ "$rssAfter" -ge "$frames" ]; then
+    echo "soak.sh: --rss-after $rssAfter leaves no frame of the $frames to sample" >&2
+    exit 2
+fi
 if [ -z "$work" ]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
@@ -68,36 +75,55 @@ if [ "$keysEvery" -gt 0 ]; then
     keys=${keys%,}
 fi
 
+# Both tables go through FIFOs, which sphere-sim writes directly, each frame as it ends: the
+# frames table is read here, so resident memory is sampled at known frames, and the trace is
+# copied to a file. (A regular file would sit in the program's 1 MiB buffer until the end, and a
+# buffer filling up adds resident pages that say nothing about the run.)
+mkfifo "$work/frames.fifo" "$work/trace.fifo"
 args=(--frames "$frames" --bodies "$bodies" --seed "$seed" --every "$frames"
-    --trace "$work/trace.csv" --frames-out "$work/frames.csv")
+    --trace "$work/trace.fifo" --frames-out "$work/frames.fifo")
 [ -n "$keys" ] && args+=(--keys "$keys")
 
 "$sim" "${args[@]}" 2>"$work/summary.txt" &
 pid=$!
+cat "$work/trace.fifo" >"$work/trace.csv" &
+copier=$!
+# A reader waits in open() until sphere-sim opens its FIFO; should sphere-sim end before that,
+# opening both once here lets the readers see the end.
+(
+    while read -r _ _ state _ <"/proc/$pid/stat" && [ "$state" != Z ]; do
+        sleep 0.1
+    done 2>/dev/null
+    : <>"$work/frames.fifo"
+    : <>"$work/trace.fifo"
+) &
+guard=$!
 
-# Resident memory, sampled while the run goes on: the first sample once the baseline frame is
-# written (the per-frame file, under its temporary name until the run ends, lags by at most one
-# buffer), then the largest one after it.
-baseline=0 peak=0 polls=0
-while kill -0 "$pid" 2>/dev/null; do
-    rss=""
-    while read -r name value _; do
-        [ "$name" = "VmRSS:" ] && rss=$value
-    done <"/proc/$pid/status" 2>/dev/null || true
-    if [ -n "$rss" ]; then
-        # Counting lines forks, so it is done only every tenth poll and only until the baseline.
-        if [ "$baseline" -eq 0 ] && [ $((polls++ % 10)) -eq 0 ] &&
-            [ "$(cat "$work"/frames.csv.tmp-* 2>/dev/null | wc -l)" -gt "$rssAfter" ]; then
-            baseline=$rss
-        fi
-        if [ "$baseline" -gt 0 ] && [ "$rss" -gt "$peak" ]; then
-            peak=$rss
-        fi
-    fi
-    sleep 0.01
-done
+# Resident and anonymous memory (pages in /proc/PID/statm: resident, and resident less those of
+# files) as the row of each frame from the baseline frame on arrives, into rss.csv. sphere-sim
+# may be ahead of the row by the rows waiting in the pipe, some hundreds at most in an empty
+# scene's fast frames, so a sample can come from its exit, where file pages grow. The last frame
+# is left out: it writes the trace's second batch of rows, whose longer numbers fill more of the
+# output buffer than the first batch did (228 kB more for 10 000 bodies), output and not growth.
+# mawk reads a pipe in whole buffers unless told otherwise; gawk takes each row as it comes.
+sampler=(awk)
+command -v mawk >/dev/null && sampler=(mawk -W interactive)
+: >"$work/rss.csv"
+# shellcheck disable=SC2016 # the quoted text is awk's program
+"${sampler[@]}" -F, -v statm="/proc/$pid/statm" -v from="$rssAfter" -v last="$frames" \
+    -v check="$checkRss" -v kb=$(($(getconf PAGESIZE) / 1024)) -v samples="$work/rss.csv" '
+    { print }
+    check && $1 ~ /^[0-9]+$/ && $1 + 0 >= from && $1 + 0 < last {
+        # Zero, or no file, once sphere-sim has ended.
+        if ((getline pages < statm) > 0 && split(pages, field, " ") > 2 && field[2] > 0) {
+            print $1 "," field[2] * kb "," (field[2] - field[3]) * kb > samples
+        }
+        close(statm)
+    }' <"$work/frames.fifo" >"$work/frames.csv"
 status=0
 wait "$pid" || status=$?
+wait "$copier" || true
+wait "$guard" || true
 
 fail() {
     echo "soak.sh: FAILED ($frames frames, $bodies bodies, seed $seed): $*" >&2
@@ -127,18 +153,25 @@ nodes=$(sed -n 's/.*peak tree nodes \([0-9]*\).*/\1/p' "$work/summary.txt")
 [ "$nodes" -lt $((perLeafLimit * bodies)) ] ||
     fail "peak tree nodes $nodes, not below $perLeafLimit x $bodies"
 
-# Resident memory after the baseline frame.
-growth="not sampled (the run ended before frame $rssAfter was seen)"
-if [ "$checkRss" -eq 0 ]; then
-    growth="not checked"
-elif [ "$baseline" -gt 0 ]; then
-    growth=$(awk -v b="$baseline" -v p="$peak" 'BEGIN { printf "%+.2f %%", (p - b) * 100 / b }')
-    awk -v b="$baseline" -v p="$peak" 'BEGIN { exit !(p * 100 < b * 105) }' ||
-        fail "resident memory grew from $baseline kB to $peak kB ($growth)"
+# Memory after the baseline frame: the growth of the anonymous part from its first sample to its
+# largest, against the resident size of the first sample.
+memory="RSS not checked"
+if [ "$checkRss" -eq 1 ]; then
+    read -r resident baseline peak peakFrame < <(awk -F, -v from="$rssAfter" '
+        NR == 1 && $1 == from { resident = $2; baseline = $3 }
+        resident && $3 > peak { peak = $3; at = $1 }
+        END { print resident + 0, baseline + 0, peak + 0, at + 0 }' "$work/rss.csv")
+    [ "$resident" -gt 0 ] || fail "resident memory was not sampled at frame $rssAfter"
+    growth=$(awk -v r="$resident" -v b="$baseline" -v p="$peak" \
+        'BEGIN { printf "+%d kB, %+.2f %%", p - b, (p - b) * 100 / r }')
+    memory="RSS at frame $rssAfter $resident kB, anonymous $baseline kB -> peak $peak kB at frame"
+    memory+=" $peakFrame ($growth)"
+    awk -v r="$resident" -v b="$baseline" -v p="$peak" 'BEGIN { exit !((p - b) * 100 < r * 5) }' ||
+        fail "anonymous memory grew by 5 % of the resident size or more: $memory"
 fi
 
 msPerFrame=$(sed -n 's/.* \([0-9.]*\) ms\/frame mean.*/\1/p' "$work/summary.txt")
 perLeaf=$(awk -v n="$nodes" -v b="$bodies" 'BEGIN { printf "%.2f", n / b }')
 echo "soak: $frames frames, $bodies bodies, seed $seed, keys every $keysEvery: alive" \
-    "$firstAlive -> $lastAlive, peak nodes $nodes ($perLeaf per leaf), RSS after frame" \
-    "$rssAfter ${baseline} kB -> peak ${peak} kB ($growth), $msPerFrame ms/frame"
+    "$firstAlive -> $lastAlive, peak nodes $nodes ($perLeaf per leaf), $memory, $msPerFrame" \
+    "ms/frame"

@@ -3,7 +3,9 @@
 #include "app/Version.h"
 #include "sim/RunStats.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -203,6 +205,39 @@ TEST(SimOutputTest, SignalsAndClosedPipesStopAtAFramesEndAndReplaceNothing) {
             EXPECT_EQ(rows.back(), '\n');
             EXPECT_EQ((lines - 1) % 50, 0u) << lines << " lines";
         }
+    }
+}
+
+TEST(SimOutputTest, AFifoGetsEachFrameAsItEnds) {
+    std::string folder = workFolder();
+    ASSERT_EQ(mkfifo((folder + "/rows.fifo").c_str(), 0600), 0);
+    // The trace fills the pipe of standard output, which is never read, and holds the run up a
+    // few frames in: the rows of the frames finished by then must have reached the FIFO.
+    Child child(folder, "--frames 2000000000 --every 1 --trace /dev/stdout --frames-out rows.fifo "
+                        "--quiet --keys 2000000001:b");
+    int fifo = open((folder + "/rows.fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fifo, 0);
+    std::string rows;
+    pollfd ready{fifo, POLLIN, 0};
+    // A long wait only so that a failure ends the test instead of hanging it.
+    while (std::count(rows.begin(), rows.end(), '\n') < 4 && poll(&ready, 1, 60000) > 0) {
+        char chunk[4096];
+        ssize_t got = ::read(fifo, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        rows.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(fifo);
+    EXPECT_EQ(child.wait(), 128 + SIGPIPE);
+    std::istringstream table(rows);
+    std::string line;
+    std::getline(table, line);
+    EXPECT_EQ(line, "frame,drawn,alive,contacts");
+    for (int frame = 1; frame <= 3; ++frame) {
+        ASSERT_TRUE(std::getline(table, line)) << "frame " << frame << " never reached the FIFO";
+        EXPECT_EQ(line.substr(0, line.find(',')), std::to_string(frame));
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3) << line;
     }
 }
 
