@@ -4,6 +4,9 @@
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #ifdef SPHERES_COUNT_VISITS
 // Benchmark-only builds count the nodes the sweep and frustum walks enter; the benchmark
 // defines the counters. The shipped tree has none.
@@ -13,19 +16,64 @@ extern unsigned long long frustumNodeVisits;
 
 QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
+void QuerySphereTree::remove(Body* body) {
+    snapshotStale = true;
+    SphereTree::remove(body);
+}
+
+void QuerySphereTree::removeNode(TreeNode* node) {
+    snapshotStale = true;
+    SphereTree::removeNode(node);
+}
+
 void QuerySphereTree::update() {
+    snapshotStale = true;
     SphereTree::update();
     for (TreeNode* leaf : escapedLeaves) {
         leaf->body->setAlive(false);
     }
     escapedLeaves.clear();
+    // Rebuilt here rather than in the first query, so that queries allocate nothing but their
+    // results.
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot();
+    }
 }
 
-// The walks below visit the live children lists: no query changes the tree, so no copy is
+void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
+    snapshotStale = true;
+    SphereTree::integrateNode(leaf, parent);
+}
+
+int QuerySphereTree::recomputeNode(TreeNode* node) {
+    snapshotStale = true;
+    return SphereTree::recomputeNode(node);
+}
+
+const QuerySnapshot& QuerySphereTree::refreshSnapshot() {
+    if (snapshotStale) {
+        snapshot.build(root);
+        snapshotStale = false;
+#ifdef SPHERES_VALIDATE
+        std::string fault = snapshot.compareWith(root);
+        if (!fault.empty()) {
+            std::fprintf(stderr, "query snapshot differs from its tree: %s\n", fault.c_str());
+            std::abort();
+        }
+#endif
+    }
+    return snapshot;
+}
+
+// The literal walks below visit the live children lists: no query changes the tree, so no copy is
 // needed and the results come in the same order.
 
 void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                                TimeList& times) {
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().queryRay(origin, direction, bodies, times);
+        return;
+    }
     queryRayNode(origin, direction, root, bodies, times);
 }
 
@@ -48,6 +96,10 @@ void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& directi
 
 void QuerySphereTree::querySegment(const Vector3& start, const Vector3& end, BodyList& bodies,
                                    TimeList& times) {
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().querySegment(Segment(start, end), bodies, times);
+        return;
+    }
     querySegmentNode(Segment(start, end), root, bodies, times);
 }
 
@@ -68,6 +120,10 @@ void QuerySphereTree::querySegmentNode(const Segment& segment, TreeNode* node, B
 }
 
 void QuerySphereTree::queryFrustum(const Frustum& frustum, BodyList& bodies) {
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().queryFrustum(frustum, bodies);
+        return;
+    }
     queryFrustumNode(frustum, root, bodies);
 }
 
@@ -101,6 +157,10 @@ void QuerySphereTree::queryFrustumNode(const Frustum& frustum, TreeNode* node, B
 }
 
 void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList& bodies) {
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().querySphere(center, radius, bodies);
+        return;
+    }
     querySphereNode(center, radius, root, bodies);
 }
 
@@ -120,7 +180,15 @@ void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeN
 
 void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times) {
     SweptSphere sweep(body);
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().querySweep(sweep, bodies, times);
+        return;
+    }
     querySweepNode(sweep, root, bodies, times, nullptr);
+}
+
+void QuerySphereTree::querySweepReached(Body* body, std::vector<SweepReach>& reached) {
+    refreshSnapshot().querySweep(SweptSphere(body), reached);
 }
 
 void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times,
