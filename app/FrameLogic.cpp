@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
-#include <unordered_map>
 #include <vector>
 
 #ifdef _OPENMP
@@ -37,6 +36,53 @@ int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettin
     return contacts;
 }
 
+/// Body -> the first index it has in the frame's array, in one flat table (open addressing):
+/// a frame looks up every leaf's body once.
+class BodyIndex {
+public:
+    explicit BodyIndex(int count) {
+        std::size_t capacity = 16;
+        while (capacity < 2 * static_cast<std::size_t>(count)) {
+            capacity *= 2;
+        }
+        slots.assign(capacity, Slot{nullptr, -1});
+        mask = capacity - 1;
+    }
+    /// i, or the index body was first inserted with.
+    int insert(Body* body, int i) {
+        std::size_t at = home(body);
+        for (; slots[at].body != nullptr; at = (at + 1) & mask) {
+            if (slots[at].body == body) {
+                return slots[at].index;
+            }
+        }
+        slots[at] = Slot{body, i};
+        return i;
+    }
+    /// -1 for a body not in the array.
+    int find(Body* body) const {
+        for (std::size_t at = home(body); slots[at].body != nullptr; at = (at + 1) & mask) {
+            if (slots[at].body == body) {
+                return slots[at].index;
+            }
+        }
+        return -1;
+    }
+
+private:
+    struct Slot {
+        Body* body;
+        int index;
+    };
+    std::vector<Slot> slots;
+    std::size_t mask = 0;
+
+    std::size_t home(Body* body) const {
+        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(body));
+        return static_cast<std::size_t>((bits * 0x9e3779b97f4a7c15ull) >> 32) & mask;
+    }
+};
+
 /*
  * The batched frame. During the responses the tree does not change; a query's pruning reads only
  * the query body's present sphere and the node spheres, its exact tests the two bodies' present
@@ -50,21 +96,26 @@ int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettin
 class BatchedSweeps {
 public:
     BatchedSweeps(World& world, Body* const* bodies, int count, int threads)
-        : tree(world.getTree()), bodies(bodies), count(count), threads(std::max(threads, 1)),
-          first(count), span(count), touched(count, 0) {
-        index.reserve(static_cast<std::size_t>(count));
+        : tree(world.getTree()), snapshot(tree.refreshSnapshot()), bodies(bodies), count(count),
+          threads(threads), index(count), first(count), span(count),
+          touched(count, 0) {
         for (int i = 0; i < count; ++i) {
-            first[i] = index.emplace(bodies[i], i).first->second;
+            first[i] = index.insert(bodies[i], i);
+        }
+        leafOwner.resize(snapshot.size(), -1);
+        for (std::uint32_t slot = 0; slot < snapshot.size(); ++slot) {
+            if (snapshot.isLeaf(slot)) {
+                leafOwner[slot] = index.find(snapshot.bodyAt(slot));
+            }
         }
     }
 
     void runPhaseA() {
-        // Neighbouring leaves first, so that consecutive queries walk the same nodes.
+        // In the snapshot's leaf order, so that consecutive queries walk the same nodes.
         std::vector<int> order;
         order.reserve(static_cast<std::size_t>(count));
         std::vector<char> scheduled(count, 0);
-        for (Body* body : tree.refreshSnapshot().leafBodies()) {
-            int i = indexOf(body);
+        for (int i : leafOwner) {
             if (i >= 0 && !scheduled[i]) {
                 scheduled[i] = 1;
                 order.push_back(i);
@@ -76,7 +127,6 @@ public:
             }
         }
         reached.resize(threads);
-        owners.resize(threads);
         if (threads == 1) {
             for (int i : order) {
                 query(0, i);
@@ -113,26 +163,27 @@ public:
     /// Phase B: body i's contacts into hits and times.
     void contactsOf(World& world, int i, BodyList& hits, TimeList& times) {
         const Span& s = span[i];
+        const std::vector<SweepReach>& records = reached[s.thread];
         bool fresh = !touched[first[i]];
         for (std::uint32_t k = s.begin; fresh && k < s.end; ++k) {
-            int owner = owners[s.thread][k];
-            fresh = owner >= 0 ? !touched[owner] : !touchedElsewhere(reached[s.thread][k].body);
+            std::uint32_t leaf = records[k].leaf;
+            int owner = leafOwner[leaf];
+            fresh = owner >= 0 ? !touched[owner] : !touchedElsewhere(snapshot.bodyAt(leaf));
         }
         if (!fresh) {
             world.querySweep(bodies[i], hits, times);
             return;
         }
         for (std::uint32_t k = s.begin; k < s.end; ++k) {
-            const SweepReach& reach = reached[s.thread][k];
-            if (reach.contact) {
-                hits.push_back(reach.body);
-                times.push_back(reach.time);
+            if (records[k].contact) {
+                hits.push_back(snapshot.bodyAt(records[k].leaf));
+                times.push_back(records[k].time);
             }
         }
     }
 
     void markTouched(Body* body) {
-        int i = indexOf(body);
+        int i = index.find(body);
         if (i >= 0) {
             touched[i] = 1;
         } else {
@@ -147,25 +198,22 @@ private:
     };
 
     QuerySphereTree& tree;
+    const QuerySnapshot& snapshot;
     Body* const* bodies;
     int count;
     int threads;
+    BodyIndex index;
     /// Each body's first index in the frame's array: the one its marks are kept under.
-    std::unordered_map<Body*, int> index;
     std::vector<int> first;
-    /// Per thread: the leaves reached, and the frame index of each one's body (-1: not in it).
+    /// The frame index of each snapshot leaf's body (-1: not in the array, or not a leaf).
+    std::vector<int> leafOwner;
+    /// Per thread: the leaves the queries reached; span[i] says where body i's lie.
     std::vector<std::vector<SweepReach>> reached;
-    std::vector<std::vector<int>> owners;
-    /// Where body i's phase-A record lies.
     std::vector<Span> span;
     std::vector<char> touched;
     /// Touched bodies that are in the tree but not in the frame's array.
     std::vector<Body*> outside;
 
-    int indexOf(Body* body) const {
-        auto found = index.find(body);
-        return found == index.end() ? -1 : found->second;
-    }
     bool touchedElsewhere(Body* body) const {
         return std::find(outside.begin(), outside.end(), body) != outside.end();
     }
@@ -173,15 +221,13 @@ private:
         std::vector<SweepReach>& records = reached[thread];
         std::uint32_t begin = static_cast<std::uint32_t>(records.size());
         tree.querySweepReached(bodies[i], records);
-        for (std::size_t k = begin; k < records.size(); ++k) {
-            owners[thread].push_back(indexOf(records[k].body));
-        }
         span[i] = Span{thread, begin, static_cast<std::uint32_t>(records.size())};
     }
 };
 
 int sweepBatched(World& world, Body* const* bodies, int count, const FrameSettings& settings) {
-    BatchedSweeps batch(world, bodies, count, settings.threads);
+    int threads = std::max(1, std::min(settings.threads, count / settings.bodiesPerThread));
+    BatchedSweeps batch(world, bodies, count, threads);
     batch.runPhaseA();
     int contacts = 0;
     BodyList hits;

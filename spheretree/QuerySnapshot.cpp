@@ -157,7 +157,7 @@ void QuerySnapshot::sweepBlock(const SweptSphere& sweep, std::uint32_t begin, st
             std::uint32_t slot = first + k;
             if (isLeaf(slot)) {
                 if (body[slot] != sweep.body) {
-                    reach(body[slot]);
+                    reach(slot);
                 }
             } else if (!missed[k]) {
                 sweepBlock(sweep, childBegin[slot], childCount[slot], reach);
@@ -167,7 +167,8 @@ void QuerySnapshot::sweepBlock(const SweptSphere& sweep, std::uint32_t begin, st
 }
 
 void QuerySnapshot::querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const {
-    auto reach = [&](Body* other) {
+    auto reach = [&](std::uint32_t slot) {
+        Body* other = body[slot];
         float t;
         if (sweep.contactTime(other, t)) {
             bodies.push_back(other);
@@ -178,10 +179,10 @@ void QuerySnapshot::querySweep(const SweptSphere& sweep, BodyList& bodies, TimeL
 }
 
 void QuerySnapshot::querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const {
-    auto reach = [&](Body* other) {
+    auto reach = [&](std::uint32_t slot) {
         float t = 0.0f;
-        bool contact = sweep.contactTime(other, t);
-        reached.push_back(SweepReach{other, t, contact});
+        bool contact = sweep.contactTime(body[slot], t);
+        reached.push_back(SweepReach{slot, t, contact});
     };
     sweepBlock(sweep, 0, 1, reach);
 }
@@ -191,16 +192,6 @@ std::size_t QuerySnapshot::memoryBytes() const {
                sizeof(float) +
            body.capacity() * sizeof(Body*) +
            (childBegin.capacity() + childCount.capacity()) * sizeof(std::uint32_t);
-}
-
-std::vector<Body*> QuerySnapshot::leafBodies() const {
-    std::vector<Body*> leaves;
-    for (std::uint32_t slot = 0; slot < size(); ++slot) {
-        if (isLeaf(slot)) {
-            leaves.push_back(body[slot]);
-        }
-    }
-    return leaves;
 }
 
 namespace {

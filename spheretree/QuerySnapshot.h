@@ -12,9 +12,10 @@ class Body;
 class Frustum;
 struct TreeNode;
 
-/// A leaf that a sweep query reached (not the query body's own), and the exact test's verdict.
+/// A leaf that a sweep query reached (not the query body's own): its index in the snapshot, and
+/// the exact test's verdict.
 struct SweepReach {
-    Body* body;
+    std::uint32_t leaf;
     float time;
     bool contact;
 };
@@ -48,8 +49,10 @@ public:
     std::size_t size() const { return radius.size(); }
     /// Bytes held by the arrays.
     std::size_t memoryBytes() const;
-    /// The body of every copied leaf, in block order (nearby leaves next to each other).
-    std::vector<Body*> leafBodies() const;
+    /// Whether node index slot (0 to size() - 1) is a leaf, and its body if so. Leaves in index
+    /// order are in block order: nearby leaves next to each other.
+    bool isLeaf(std::uint32_t slot) const { return childBegin[slot] == leafMark; }
+    Body* bodyAt(std::uint32_t slot) const { return body[slot]; }
     /// What differs between this copy and the tree below root ("" when they agree).
     std::string compareWith(const TreeNode* root) const;
 
@@ -64,7 +67,6 @@ private:
 
     std::uint32_t append(const TreeNode* node);
     void copyChildren(const TreeNode* node, std::uint32_t slot);
-    bool isLeaf(std::uint32_t slot) const { return childBegin[slot] == leafMark; }
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
     }
