@@ -97,8 +97,7 @@ class BatchedSweeps {
 public:
     BatchedSweeps(World& world, Body* const* bodies, int count, int threads)
         : tree(world.getTree()), snapshot(tree.refreshSnapshot()), bodies(bodies), count(count),
-          threads(threads), index(count), first(count), span(count),
-          touched(count, 0) {
+          threads(threads), index(count), first(count), span(count), touched(count, 0) {
         for (int i = 0; i < count; ++i) {
             first[i] = index.insert(bodies[i], i);
         }
@@ -226,7 +225,8 @@ private:
 };
 
 int sweepBatched(World& world, Body* const* bodies, int count, const FrameSettings& settings) {
-    int threads = std::max(1, std::min(settings.threads, count / settings.bodiesPerThread));
+    int threads =
+        std::max(1, std::min(settings.threads, count / std::max(1, settings.bodiesPerThread)));
     BatchedSweeps batch(world, bodies, count, threads);
     batch.runPhaseA();
     int contacts = 0;

@@ -142,25 +142,30 @@ void QuerySnapshot::sweepBlock(const SweptSphere& sweep, std::uint32_t begin, st
 #ifdef SPHERES_COUNT_VISITS
     sweepNodeVisits += count;
 #endif
-    // The block is tested in chunks: one loop over the arrays that the compiler vectorises,
-    // then the chunk's children in list order. Leaves get the test too but never obey it: the
-    // sweep reaches every leaf below an accepted node.
+    // The block is tested in chunks of 32: one loop over the arrays that the compiler
+    // vectorises, marking the children to visit (accepted inner nodes, and every leaf: the sweep
+    // reaches each leaf below an accepted node and never tests it as a node); then the marked
+    // ones in list order, found by their bits without a branch per child.
     constexpr std::uint32_t chunk = 32;
-    bool missed[chunk];
+    unsigned char visit[chunk];
     for (std::uint32_t first = begin, end = begin + count; first < end; first += chunk) {
         std::uint32_t n = std::min(chunk, end - first);
         for (std::uint32_t k = 0; k < n; ++k) {
-            missed[k] = sphereMissesNode(sweep.position, sweep.radius, center(first + k),
-                                         radius[first + k]);
-        }
-        for (std::uint32_t k = 0; k < n; ++k) {
             std::uint32_t slot = first + k;
-            if (isLeaf(slot)) {
-                if (body[slot] != sweep.body) {
-                    reach(slot);
-                }
-            } else if (!missed[k]) {
+            bool missed =
+                sphereMissesNode(sweep.position, sweep.radius, center(slot), radius[slot]);
+            visit[k] = static_cast<unsigned char>(!missed | (childBegin[slot] == leafMark));
+        }
+        std::uint32_t marked = 0;
+        for (std::uint32_t k = 0; k < n; ++k) {
+            marked |= static_cast<std::uint32_t>(visit[k]) << k;
+        }
+        for (; marked != 0; marked &= marked - 1) {
+            std::uint32_t slot = first + static_cast<std::uint32_t>(__builtin_ctz(marked));
+            if (!isLeaf(slot)) {
                 sweepBlock(sweep, childBegin[slot], childCount[slot], reach);
+            } else if (body[slot] != sweep.body) {
+                reach(slot);
             }
         }
     }

@@ -8,6 +8,7 @@ packages=(
     freeglut3-dev libglu1-mesa-dev mesa-utils
     xvfb xauth xdotool imagemagick x11-apps
     clang libclang-rt-14-dev valgrind
+    libomp-dev libbullet-dev
 )
 
 sudo=""
