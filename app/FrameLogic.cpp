@@ -126,6 +126,9 @@ public:
             }
         }
         reached.resize(threads);
+        for (std::vector<SweepReach>& records : reached) { // about five leaves per query
+            records.reserve(static_cast<std::size_t>(count) * 8 / threads);
+        }
         if (threads == 1) {
             for (int i : order) {
                 query(0, i);
@@ -224,9 +227,8 @@ private:
     }
 };
 
-int sweepBatched(World& world, Body* const* bodies, int count, const FrameSettings& settings) {
-    int threads =
-        std::max(1, std::min(settings.threads, count / std::max(1, settings.bodiesPerThread)));
+int sweepBatched(World& world, Body* const* bodies, int count, int threads,
+                 const FrameSettings& settings) {
     BatchedSweeps batch(world, bodies, count, threads);
     batch.runPhaseA();
     int contacts = 0;
@@ -269,8 +271,9 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
 
     // Each body's earliest contact is resolved before the next body's query runs, so later
     // queries see what earlier responses changed.
-    if (settings.walk == FrameWalk::Batched) {
-        outcome.contacts = sweepBatched(world, bodies, count, settings);
+    int threads = std::min(settings.threads, count / std::max(1, settings.bodiesPerThread));
+    if (settings.walk == FrameWalk::Batched && threads >= 1) {
+        outcome.contacts = sweepBatched(world, bodies, count, threads, settings);
     } else {
         outcome.contacts = sweepInOrder(world, bodies, count, settings);
     }
