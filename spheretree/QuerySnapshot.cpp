@@ -12,25 +12,27 @@ extern unsigned long long sweepNodeVisits;
 extern unsigned long long frustumNodeVisits;
 #endif
 
-void QuerySnapshot::build(const TreeNode* root) {
+void QuerySnapshot::build(TreeNode* root) {
     // Clearing keeps the capacity: after the first build of a frame loop nothing is allocated.
     for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
         values->clear();
     }
     body.clear();
+    node.clear();
     childBegin.clear();
     childCount.clear();
     append(root);
     copyChildren(root, 0);
 }
 
-std::uint32_t QuerySnapshot::append(const TreeNode* node) {
-    bool leaf = node->flags & TreeNodeFlags::Leaf;
-    centerX.push_back(node->center.x);
-    centerY.push_back(node->center.y);
-    centerZ.push_back(node->center.z);
-    radius.push_back(node->radius);
-    body.push_back(leaf ? node->body : nullptr);
+std::uint32_t QuerySnapshot::append(TreeNode* copied) {
+    bool leaf = copied->flags & TreeNodeFlags::Leaf;
+    centerX.push_back(copied->center.x);
+    centerY.push_back(copied->center.y);
+    centerZ.push_back(copied->center.z);
+    radius.push_back(copied->radius);
+    body.push_back(leaf ? copied->body : nullptr);
+    node.push_back(copied);
     childBegin.push_back(leaf ? leafMark : 0u);
     childCount.push_back(0u);
     return static_cast<std::uint32_t>(radius.size() - 1);
@@ -42,7 +44,7 @@ void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot) {
     }
     // The whole block first, then each child's own block: depth-first block order.
     std::uint32_t begin = static_cast<std::uint32_t>(radius.size());
-    for (const TreeNode* child : node->children) {
+    for (TreeNode* child : node->children) {
         append(child);
     }
     childBegin[slot] = begin;
@@ -192,10 +194,44 @@ void QuerySnapshot::querySweep(const SweptSphere& sweep, std::vector<SweepReach>
     sweepBlock(sweep, 0, 1, reach);
 }
 
+Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float radius) const {
+    // SphereTree::integrateNode's scan, with the distances of a chunk of children computed in one
+    // loop (the same expression, so the same floats) and the nodes read only for the children
+    // whose distance beats every one before: a child that is not a bounding node is skipped
+    // either way, so testing the distance first decides the same.
+    constexpr std::uint32_t chunk = 32;
+    float distances[chunk];
+    float bestDistance = 1e9f;
+    float bestMargin = 0.0f;
+    Placement containing, growing;
+    std::uint32_t begin = childBegin[slot];
+    for (std::uint32_t first = begin, end = begin + childCount[slot]; first < end; first += chunk) {
+        std::uint32_t n = std::min(chunk, end - first);
+        for (std::uint32_t k = 0; k < n; ++k) {
+            distances[k] = (center - this->center(first + k)).length() + radius;
+        }
+        for (std::uint32_t k = 0; k < n; ++k) {
+            float d = distances[k];
+            TreeNode* child = node[first + k];
+            if (!(d < bestDistance) || !(child->flags & TreeNodeFlags::Bounding)) {
+                continue;
+            }
+            bestDistance = d;
+            if (d - child->radius < bestMargin) {
+                bestMargin = d - child->radius;
+                containing = Placement{child, first + k, false, d};
+            } else if (d + child->slack - child->maxRadius < 0.0f) {
+                growing = Placement{child, first + k, true, d};
+            }
+        }
+    }
+    return containing.child != nullptr ? containing : growing;
+}
+
 std::size_t QuerySnapshot::memoryBytes() const {
     return (centerX.capacity() + centerY.capacity() + centerZ.capacity() + radius.capacity()) *
                sizeof(float) +
-           body.capacity() * sizeof(Body*) +
+           body.capacity() * sizeof(Body*) + node.capacity() * sizeof(TreeNode*) +
            (childBegin.capacity() + childCount.capacity()) * sizeof(std::uint32_t);
 }
 
@@ -220,7 +256,8 @@ std::string QuerySnapshot::compareWith(const TreeNode* root) const {
             return where + "missing";
         }
         bool leaf = node->flags & TreeNodeFlags::Leaf;
-        if (leaf != isLeaf(slot) || (leaf && node->body != body[slot])) {
+        if (leaf != isLeaf(slot) || (leaf && node->body != body[slot]) ||
+            node != this->node[slot]) {
             return where + "leaf flag or body differs from the tree's";
         }
         if (!sameBits(node->center.x, centerX[slot]) || !sameBits(node->center.y, centerY[slot]) ||

@@ -20,6 +20,15 @@ struct SweepReach {
     bool contact;
 };
 
+/// Where the placement rule puts a leaf below a node: into a child that contains it, into one
+/// grown around it (to slack + distance), or, with neither, into a new child.
+struct Placement {
+    TreeNode* child = nullptr;
+    std::uint32_t slot = 0;
+    bool grow = false;
+    float distance = 0.0f;
+};
+
 /// A contiguous copy of the nodes reachable from a tree's root, for the queries to walk instead
 /// of the children lists. Each node's children sit together as one block of parallel arrays
 /// (centre, radius, body, the index of the child's own block), in the order of the children
@@ -32,7 +41,7 @@ struct SweepReach {
 class QuerySnapshot {
 public:
     /// Copies the tree below root (root included).
-    void build(const TreeNode* root);
+    void build(TreeNode* root);
 
     /// The walks: the literal walks' results, appended to the lists in the same order.
     void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
@@ -44,6 +53,15 @@ public:
     /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
     /// contacts among them are querySweep's results. Reads only.
     void querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
+
+    /// The placement rule's scan of the bounding children of the node at slot, for a leaf with
+    /// the given sphere. The children's centres come from the copy, everything else from the
+    /// nodes themselves; valid while the node's children are those copied, in the same order,
+    /// and their centres unchanged (during an update's placements, which add children only to
+    /// new nodes or to nodes the caller then stops scanning here).
+    Placement place(std::uint32_t slot, const Vector3& center, float radius) const;
+    /// The node copied at slot.
+    TreeNode* nodeAt(std::uint32_t slot) const { return node[slot]; }
 
     /// Number of nodes copied (root included).
     std::size_t size() const { return radius.size(); }
@@ -62,10 +80,11 @@ private:
 
     std::vector<float> centerX, centerY, centerZ, radius;
     std::vector<Body*> body;
+    std::vector<TreeNode*> node;
     /// Index of the node's own block of children (leafMark for a leaf) and its length.
     std::vector<std::uint32_t> childBegin, childCount;
 
-    std::uint32_t append(const TreeNode* node);
+    std::uint32_t append(TreeNode* node);
     void copyChildren(const TreeNode* node, std::uint32_t slot);
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);

@@ -3,7 +3,9 @@
 #include "body/Body.h"
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
+#include "spheretree/TreeParameters.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,17 +20,25 @@ QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f,
 
 void QuerySphereTree::remove(Body* body) {
     snapshotStale = true;
+    placingOnSnapshot = false;
     SphereTree::remove(body);
 }
 
 void QuerySphereTree::removeNode(TreeNode* node) {
     snapshotStale = true;
+    placingOnSnapshot = false;
     SphereTree::removeNode(node);
 }
 
 void QuerySphereTree::update() {
+    // Until the first recompute or removal, the bounding nodes keep the children and centres
+    // the snapshot copied, so placement may read them there.
+    placingOnSnapshot = !snapshotStale;
+    placementSlot = 0;
+    extendedNodes.clear();
     snapshotStale = true;
     SphereTree::update();
+    placingOnSnapshot = false;
     for (TreeNode* leaf : escapedLeaves) {
         leaf->body->setAlive(false);
     }
@@ -42,11 +52,42 @@ void QuerySphereTree::update() {
 
 void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
     snapshotStale = true;
-    SphereTree::integrateNode(leaf, parent);
+    std::uint32_t slot = parent == root ? 0 : placementSlot;
+    placementSlot = UINT32_MAX;
+    bool scanCopy =
+        placingOnSnapshot && slot < snapshot.size() && snapshot.nodeAt(slot) == parent &&
+        std::find(extendedNodes.begin(), extendedNodes.end(), parent) == extendedNodes.end();
+    bool attachHere =
+        parent->level == getMaxLevel() || parent->maxRadius * getChildRadiusScale() < leaf->radius;
+    if (!scanCopy || attachHere) {
+        // The lists' scan (or the attachment, which scans nothing). A node reached that way may
+        // gain a child this scan makes, so its parent's copy is not scanned again.
+        if (placingOnSnapshot && !scanCopy && parent->parent != nullptr) {
+            extendedNodes.push_back(parent->parent);
+        }
+        SphereTree::integrateNode(leaf, parent);
+        return;
+    }
+    // The same rule as SphereTree::integrateNode, the scan read from the copy.
+    Placement chosen = snapshot.place(slot, leaf->center, leaf->radius);
+    if (chosen.child != nullptr) {
+        if (chosen.grow) {
+            chosen.child->radius = chosen.child->slack + chosen.distance;
+        }
+        placementSlot = chosen.slot;
+        this->integrateNode(leaf, chosen.child);
+        return;
+    }
+    TreeNode* created = new TreeNode(nullptr, 0);
+    parent->addChild(created);
+    created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
+    extendedNodes.push_back(parent);
+    this->integrateNode(leaf, created);
 }
 
 int QuerySphereTree::recomputeNode(TreeNode* node) {
     snapshotStale = true;
+    placingOnSnapshot = false;
     return SphereTree::recomputeNode(node);
 }
 

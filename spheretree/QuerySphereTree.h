@@ -89,6 +89,12 @@ private:
     QueryWalk queryWalk = QueryWalk::Snapshot;
     QuerySnapshot snapshot;
     bool snapshotStale = true;
+    // While an update places leaves on a snapshot that was fresh when it began: the slot of the
+    // node the next integrateNode call descends into, and the nodes that have gained children
+    // since the snapshot was built (placement scans their lists instead).
+    bool placingOnSnapshot = false;
+    std::uint32_t placementSlot = 0;
+    std::vector<TreeNode*> extendedNodes;
 
     void drawNode(TreeNode* node);
     void queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,

@@ -131,3 +131,25 @@ TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
     agrees("remove");
     EXPECT_EQ(hits, 1 + 2 + 2 + 2 + 2 + 1 + 0);
 }
+
+TEST(QuerySnapshotTest, PlacementTiesGoToTheEarlierChildThroughTheListsAndTheSnapshot) {
+    for (QueryWalk walk : {QueryWalk::Literal, QueryWalk::Snapshot}) {
+        TreeScene scene;
+        scene.tree.setQueryWalk(walk); // the snapshot, when kept, is what placement scans
+        // Two level-4 nodes 2100 apart below one level-3 node; the first shrinks to 1600.001
+        // around a leaf too large for level 5, the second keeps 2048.
+        TreeNode* first = scene.add(0.0f, 50.0f);
+        EXPECT_EQ(scene.update(), "");
+        scene.add(2100.0f, 50.0f);
+        EXPECT_EQ(scene.update(), "");
+        scene.add(0.0f, 600.0f);
+        EXPECT_EQ(scene.update(), "");
+        TreeNode* shrunk = first->parent->parent;
+        ASSERT_EQ(shrunk->radius, 1600.001f);
+        // Halfway between them both contain the leaf at the same distance score; the earlier
+        // child wins although the later one would leave a larger margin.
+        TreeNode* between = scene.add(1050.0f, 10.0f);
+        EXPECT_EQ(scene.update(), "");
+        EXPECT_EQ(between->parent->parent, shrunk);
+    }
+}
