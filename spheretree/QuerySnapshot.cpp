@@ -228,6 +228,19 @@ Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float 
     return containing.child != nullptr ? containing : growing;
 }
 
+std::uint32_t QuerySnapshot::childSlot(std::uint32_t slot, const TreeNode* child) const {
+    if (slot >= size() || isLeaf(slot)) {
+        return noSlot;
+    }
+    std::uint32_t begin = childBegin[slot];
+    for (std::uint32_t k = begin; k < begin + childCount[slot]; ++k) {
+        if (node[k] == child) {
+            return k;
+        }
+    }
+    return noSlot;
+}
+
 std::size_t QuerySnapshot::memoryBytes() const {
     return (centerX.capacity() + centerY.capacity() + centerZ.capacity() + radius.capacity()) *
                sizeof(float) +

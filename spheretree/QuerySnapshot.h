@@ -62,6 +62,9 @@ public:
     Placement place(std::uint32_t slot, const Vector3& center, float radius) const;
     /// The node copied at slot.
     TreeNode* nodeAt(std::uint32_t slot) const { return node[slot]; }
+    /// The slot of child in the block of the node at slot; noSlot if the copy has it not there.
+    std::uint32_t childSlot(std::uint32_t slot, const TreeNode* child) const;
+    static constexpr std::uint32_t noSlot = 0xffffffffu;
 
     /// Number of nodes copied (root included).
     std::size_t size() const { return radius.size(); }

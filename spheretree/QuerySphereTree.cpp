@@ -5,7 +5,6 @@
 #include "spheretree/SweepVisitor.h"
 #include "spheretree/TreeParameters.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,8 +33,9 @@ void QuerySphereTree::update() {
     // Until the first recompute or removal, the bounding nodes keep the children and centres
     // the snapshot copied, so placement may read them there.
     placingOnSnapshot = !snapshotStale;
-    placementSlot = 0;
-    extendedNodes.clear();
+    enteredSlot = QuerySnapshot::noSlot;
+    chosenSlot = QuerySnapshot::noSlot;
+    extended.assign(placingOnSnapshot ? snapshot.size() : 0, 0);
     snapshotStale = true;
     SphereTree::update();
     placingOnSnapshot = false;
@@ -52,19 +52,29 @@ void QuerySphereTree::update() {
 
 void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
     snapshotStale = true;
-    std::uint32_t slot = parent == root ? 0 : placementSlot;
-    placementSlot = UINT32_MAX;
-    bool scanCopy =
-        placingOnSnapshot && slot < snapshot.size() && snapshot.nodeAt(slot) == parent &&
-        std::find(extendedNodes.begin(), extendedNodes.end(), parent) == extendedNodes.end();
+    if (!placingOnSnapshot) {
+        SphereTree::integrateNode(leaf, parent);
+        return;
+    }
+    // Where the copy holds parent: the root, the child chosen from the copy, or a child of the
+    // node entered last found in its block. A node the copy lacks is new, so that node (its
+    // parent) has gained a child and its block is no longer complete.
+    std::uint32_t slot = QuerySnapshot::noSlot;
+    if (parent == root) {
+        slot = 0;
+    } else if (chosenSlot != QuerySnapshot::noSlot) {
+        slot = chosenSlot;
+    } else if (enteredSlot != QuerySnapshot::noSlot) {
+        slot = snapshot.childSlot(enteredSlot, parent);
+    }
+    if (slot == QuerySnapshot::noSlot && enteredSlot != QuerySnapshot::noSlot) {
+        extended[enteredSlot] = 1;
+    }
+    enteredSlot = slot;
+    chosenSlot = QuerySnapshot::noSlot;
     bool attachHere =
         parent->level == getMaxLevel() || parent->maxRadius * getChildRadiusScale() < leaf->radius;
-    if (!scanCopy || attachHere) {
-        // The lists' scan (or the attachment, which scans nothing). A node reached that way may
-        // gain a child this scan makes, so its parent's copy is not scanned again.
-        if (placingOnSnapshot && !scanCopy && parent->parent != nullptr) {
-            extendedNodes.push_back(parent->parent);
-        }
+    if (attachHere || slot == QuerySnapshot::noSlot || extended[slot]) {
         SphereTree::integrateNode(leaf, parent);
         return;
     }
@@ -74,14 +84,13 @@ void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
         if (chosen.grow) {
             chosen.child->radius = chosen.child->slack + chosen.distance;
         }
-        placementSlot = chosen.slot;
+        chosenSlot = chosen.slot;
         this->integrateNode(leaf, chosen.child);
         return;
     }
     TreeNode* created = new TreeNode(nullptr, 0);
     parent->addChild(created);
     created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
-    extendedNodes.push_back(parent);
     this->integrateNode(leaf, created);
 }
 

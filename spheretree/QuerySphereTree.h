@@ -89,12 +89,13 @@ private:
     QueryWalk queryWalk = QueryWalk::Snapshot;
     QuerySnapshot snapshot;
     bool snapshotStale = true;
-    // While an update places leaves on a snapshot that was fresh when it began: the slot of the
-    // node the next integrateNode call descends into, and the nodes that have gained children
-    // since the snapshot was built (placement scans their lists instead).
+    // While an update places leaves on a snapshot that was fresh when it began: the slots of the
+    // node the placement last entered and of the child it chose there, and the nodes that have
+    // gained children since the snapshot was built, by slot (placement scans their lists).
     bool placingOnSnapshot = false;
-    std::uint32_t placementSlot = 0;
-    std::vector<TreeNode*> extendedNodes;
+    std::uint32_t enteredSlot = QuerySnapshot::noSlot;
+    std::uint32_t chosenSlot = QuerySnapshot::noSlot;
+    std::vector<char> extended;
 
     void drawNode(TreeNode* node);
     void queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
