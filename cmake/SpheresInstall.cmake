@@ -47,3 +47,6 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/SpheresConfigVersion.cmak
 install(FILES ${PROJECT_BINARY_DIR}/SpheresConfig.cmake
               ${PROJECT_BINARY_DIR}/SpheresConfigVersion.cmake
         DESTINATION ${SPHERES_CMAKE_DIR})
+
+# Inline math in the headers must round as the libraries do: no fused multiply-add for users.
+target_compile_options(spheres_math INTERFACE $<INSTALL_INTERFACE:-ffp-contract=off>)
