@@ -4,10 +4,18 @@
 #include "body/CollisionResponse.h"
 #include "body/SphereBody.h"
 #include "math/Vector3.h"
+#include "spheretree/DebugDraw.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
 #include <cstdio>
+
+// Counts the spheres the tree draws; a window program would draw each one.
+class CountingDraw final : public DebugDraw {
+public:
+    void drawBody(const Vector3&, float) override { ++spheres; }
+    int spheres = 0;
+};
 
 int main() {
     // Bodies outlive the World: they are declared first, so they are destroyed last.
@@ -36,12 +44,15 @@ int main() {
     // Both are found again around their meeting point, now flying apart.
     BodyList near;
     world.querySphere(Vector3(0.0f, 0.0f, 0.0f), 50.0f, near);
+    CountingDraw drawer;
+    world.getTree().setDebugDraw(&drawer);
+    world.draw();
+
     Vector3 vl = left.getVelocity();
     Vector3 vr = right.getVelocity();
-    std::printf("contacts %d, found %zu, tree nodes %zu, left (%g %g %g), right (%g %g %g)\n",
-                contacts, near.size(), world.getTree().countNodes(), vl.x, vl.y, vl.z, vr.x, vr.y,
-                vr.z);
+    std::printf("contacts %d, found %zu, drawn %d, left (%g %g %g), right (%g %g %g)\n", contacts,
+                near.size(), drawer.spheres, vl.x, vl.y, vl.z, vr.x, vr.y, vr.z);
     bool exchanged = vl.x == -2.0f && vr.x == 2.0f && vl.y == 0.0f && vr.y == 0.0f &&
                      vl.z == 0.0f && vr.z == 0.0f;
-    return exchanged && contacts >= 1 && near.size() == 2 ? 0 : 1;
+    return exchanged && contacts >= 1 && near.size() == 2 && drawer.spheres == 2 ? 0 : 1;
 }
