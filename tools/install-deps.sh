@@ -5,14 +5,15 @@
 #   tools/install-deps.sh headless  a virtual display (Xvfb), for a machine without a display
 #   tools/install-deps.sh test      all that tools/check.sh needs (the default): the above, then
 #                                   GoogleTest, Google Benchmark, valgrind, the window test
-#                                   tools, and clang with its sanitizer and fuzzer runtime
+#                                   tools, gnuplot, and clang with its sanitizer and fuzzer
+#                                   runtime
 set -euo pipefail
 
 what=${1:-test}
 case "$what" in
 run | headless | test) ;;
 -h | --help)
-    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
     exit 0
     ;;
 *)
@@ -76,7 +77,7 @@ install_one_of libglut-dev freeglut3-dev
 install xvfb xauth
 [ "$what" = headless ] && exit 0
 
-install libgtest-dev libbenchmark-dev valgrind xdotool imagemagick x11-apps clang
+install libgtest-dev libbenchmark-dev valgrind xdotool imagemagick x11-apps gnuplot-nox clang
 # The sanitizer and libFuzzer runtime of the clang that is installed, whichever its version:
 # libclang-rt-N-dev from Debian 12 on, part of libclang-common-N-dev before.
 version=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -1)
