@@ -69,8 +69,9 @@ install_one_of() {
 }
 
 # Compiler, CMake, GL, GLU and freeglut (libglut-dev, called freeglut3-dev before Debian 12),
-# and glxinfo, with which tools/demo.sh checks that the display it was given works.
-install build-essential cmake mesa-utils libglu1-mesa-dev
+# libpng for sphere-view's pictures, and glxinfo, with which tools/demo.sh checks that the
+# display it was given works.
+install build-essential cmake mesa-utils libglu1-mesa-dev libpng-dev
 install_one_of libglut-dev freeglut3-dev
 [ "$what" = run ] && exit 0
 
