@@ -1,7 +1,7 @@
 # cmake --install: the core's libraries and headers, the scene and frame library, the programs,
 # and the CMake package that find_package(Spheres) reads (targets Spheres::math, Spheres::body,
-# Spheres::spheretree, Spheres::world, Spheres::frustum and Spheres::app). Nothing installed
-# needs GL: the GL frustum, the GL tree drawing and the window programs' sources stay here.
+# Spheres::spheretree, Spheres::world, Spheres::frustum and Spheres::app). No library or header
+# of the package needs GL: the GL frustum and the GL tree drawing are not installed.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
