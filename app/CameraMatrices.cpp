@@ -97,3 +97,16 @@ double reshapeAspect(int& width, int& height) {
     }
     return static_cast<double>(width) / height;
 }
+
+bool clampToViewportLimit(int& width, int& height, int maxWidth, int maxHeight) {
+    bool clamped = false;
+    if (maxWidth > 0 && width > maxWidth) {
+        width = maxWidth;
+        clamped = true;
+    }
+    if (maxHeight > 0 && height > maxHeight) {
+        height = maxHeight;
+        clamped = true;
+    }
+    return clamped;
+}

@@ -37,23 +37,27 @@ void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, B
     }
 }
 
+void stepWithoutTree(Body* const* bodies, int count, float timeStep) {
+    for (int i = 0; i < count; ++i) {
+        Body* body = bodies[i];
+        if (!body->isAlive()) {
+            continue;
+        }
+        body->integrate(timeStep);
+        // The tree's escape rule for a leaf: its swept sphere does not fit inside the root.
+        float fit = QuerySphereTree::rootRadius -
+                    (body->getSweptCenter().length() + body->getSweptRadius());
+        if (!(fit > 0.0f)) {
+            body->setAlive(false);
+        }
+    }
+}
+
 FrameOutcome bruteForceFrame(Body* const* bodies, int count, bool running, float timeStep,
                              const Frustum& frustum, BodyList& visible) {
     FrameOutcome outcome;
     if (running) {
-        for (int i = 0; i < count; ++i) {
-            Body* body = bodies[i];
-            if (!body->isAlive()) {
-                continue;
-            }
-            body->integrate(timeStep);
-            // The tree's escape rule for a leaf: its swept sphere does not fit inside the root.
-            float fit = QuerySphereTree::rootRadius -
-                        (body->getSweptCenter().length() + body->getSweptRadius());
-            if (!(fit > 0.0f)) {
-                body->setAlive(false);
-            }
-        }
+        stepWithoutTree(bodies, count, timeStep);
     }
 
     BodyList hits;

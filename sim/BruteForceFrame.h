@@ -18,6 +18,10 @@ void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits,
 /// frustum's six planes.
 void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, BodyList& visible);
 
+/// The World's step without a tree: every alive body integrates by timeStep, and those whose
+/// swept sphere no longer lies strictly inside the root sphere die.
+void stepWithoutTree(Body* const* bodies, int count, float timeStep);
+
 /// One frame as simulateFrame computes it, with scans in place of the tree: if running, every
 /// alive body integrates by timeStep and those whose swept sphere no longer lies strictly
 /// inside the root sphere die; then each body in order gets its sweep and its earliest contact
