@@ -97,3 +97,11 @@ double reshapeAspect(int& width, int& height) {
     }
     return static_cast<double>(width) / height;
 }
+
+MatrixFrustum defaultCameraFrustum() {
+    float projection[16];
+    float modelview[16];
+    defaultProjectionMatrix(projection);
+    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
+    return MatrixFrustum(projection, modelview);
+}

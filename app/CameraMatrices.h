@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frustum/MatrixFrustum.h"
+
 // Column-major float[16] matrices computed in software the way gluPerspective, glTranslatef and
 // glRotatef build them, so a frustum can be made without a GL context.
 
@@ -17,3 +19,6 @@ void defaultProjectionMatrix(float out[16]);
 /// Replaces a zero width or height by 1 and returns width / height in double: the reshape
 /// callback's viewport size and aspect ratio, free of division by zero.
 double reshapeAspect(int& width, int& height);
+
+/// The frustum of the program's first frame: default projection, camera at its start values.
+MatrixFrustum defaultCameraFrustum();

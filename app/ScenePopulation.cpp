@@ -1,5 +1,6 @@
 #include "app/ScenePopulation.h"
 
+#include "app/AppGlobals.h"
 #include "body/SphereBody.h"
 #include "world/World.h"
 
@@ -30,5 +31,25 @@ std::vector<Body*> populateScene(World& world, int count, std::uint32_t seed) {
         body->setMass(static_cast<float>(random.next() % 1000));
         world.addBody(body);
     }
+    return bodies;
+}
+
+std::vector<Body*> buildScene(World& scene, int count, std::uint32_t seed, float spread) {
+    std::vector<Body*> bodies = populateScene(scene, count, seed);
+    // The waiting leaves take their spheres from the bodies at the first update, so moving the
+    // bodies now places them at the scaled positions. The start-up step then makes the scaled
+    // position the previous one as well.
+    if (spread != 1.0f) {
+        for (Body* body : bodies) {
+            body->setPosition(body->getPosition() * spread);
+        }
+    }
+    scene.step(1.0e-9f);
+
+    static std::vector<Body*> programBodies;
+    programBodies = bodies;
+    world = &scene;
+    bodyCount = count;
+    bodyArray = programBodies.data();
     return bodies;
 }

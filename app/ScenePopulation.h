@@ -23,3 +23,9 @@ private:
 /// Returns the bodies in creation order; the caller owns them. The defaults are the program's
 /// scene.
 std::vector<Body*> populateScene(World& world, int count = 100, std::uint32_t seed = 1);
+
+/// The programs' start-up: populateScene(world, count, seed), the start positions scaled by
+/// spread (untouched when it is 1), then the one step of 1.0e-9 that places every leaf. Makes it
+/// the program's scene: world, bodyCount and bodyArray (which it owns) point at it from then on.
+/// Returns the bodies in creation order; the caller owns them and world.
+std::vector<Body*> buildScene(World& world, int count, std::uint32_t seed = 1, float spread = 1.0f);

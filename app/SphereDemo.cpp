@@ -14,7 +14,6 @@
 #include <GL/glu.h>
 
 #include <cstdio>
-#include <vector>
 
 void reshapeWindow(int width, int height) {
     double aspect = reshapeAspect(width, height);
@@ -94,13 +93,8 @@ int main(int argc, char** argv) {
     // Line-buffered, so a file or a pipe sees each frame's line as the frame ends.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 
-    world = new World();
-    bodyArray = new Body*[static_cast<std::size_t>(bodyCount)];
-    std::vector<Body*> bodies = populateScene(*world, bodyCount, 1);
-    for (int i = 0; i < bodyCount; ++i) {
-        bodyArray[i] = bodies[static_cast<std::size_t>(i)];
-    }
-    world->step(1.0e-9f);
+    // The program's scene; its World and bodies live as long as the process.
+    buildScene(*new World(), bodyCount);
 
     registerKeyBindings();
     initWindow(argc, argv);

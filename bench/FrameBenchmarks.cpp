@@ -34,26 +34,17 @@ void reportPerBody(benchmark::State& state, int bodies, long long contacts) {
         static_cast<double>(contacts) / static_cast<double>(state.iterations());
 }
 
-void TreeFrame(benchmark::State& state) {
+// One program frame per iteration, through the tree or with scans in place of its queries.
+void Frame(benchmark::State& state, FrameOutcome (BenchScene::*frame)()) {
     int bodies = static_cast<int>(state.range(0));
     BenchScene scene(bodies);
     long long contacts = 0;
     for (auto _ : state) {
-        contacts += scene.treeFrame().contacts;
+        contacts += (scene.*frame)().contacts;
     }
     reportPerBody(state, bodies, contacts);
     state.counters["tree_nodes_per_leaf"] =
         static_cast<double>(scene.world.getTree().countNodes()) / bodies;
-}
-
-void BruteForceFrame(benchmark::State& state) {
-    int bodies = static_cast<int>(state.range(0));
-    BenchScene scene(bodies);
-    long long contacts = 0;
-    for (auto _ : state) {
-        contacts += scene.bruteForceFrame().contacts;
-    }
-    reportPerBody(state, bodies, contacts);
 }
 
 // Every body's sweep query of one frame, without the responses: per query cost.
@@ -103,12 +94,15 @@ void TreeUpdate(benchmark::State& state) {
 
 void registerAll() {
     for (int bodies : {100, 1000, 10000, 100000}) {
-        repeated(benchmark::RegisterBenchmark("TreeFrame", TreeFrame)->Arg(bodies),
-                 bodies == 100000 ? 3 : 5, framesPerRepetition(bodies));
+        repeated(
+            benchmark::RegisterBenchmark("TreeFrame", Frame, &BenchScene::treeFrame)->Arg(bodies),
+            bodies == 100000 ? 3 : 5, framesPerRepetition(bodies));
     }
     for (int bodies : {100, 1000, 10000}) {
-        repeated(benchmark::RegisterBenchmark("BruteForceFrame", BruteForceFrame)->Arg(bodies),
-                 bodies == 10000 ? 3 : 5, framesPerRepetition(bodies));
+        repeated(
+            benchmark::RegisterBenchmark("BruteForceFrame", Frame, &BenchScene::bruteForceFrame)
+                ->Arg(bodies),
+            bodies == 10000 ? 3 : 5, framesPerRepetition(bodies));
     }
     for (int bodies : {100, 1000, 10000, 100000}) {
         repeated(benchmark::RegisterBenchmark("SweepQueries", SweepQueries)->Arg(bodies),

@@ -4,10 +4,8 @@
 #include "body/CollisionResponse.h"
 #include "frustum/Frustum.h"
 #include "spheretree/NodeTests.h"
-#include "spheretree/QuerySphereTree.h"
 #include "spheretree/SweptSphere.h"
-
-#include <cmath>
+#include "world/World.h"
 
 void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits, TimeList& times) {
     // The tree's own leaf test, so that both give the same times.
@@ -37,23 +35,13 @@ void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, B
     }
 }
 
-FrameOutcome bruteForceFrame(Body* const* bodies, int count, bool running, float timeStep,
-                             const Frustum& frustum, BodyList& visible) {
+FrameOutcome bruteForceFrame(World& world, Body* const* bodies, int count, bool running,
+                             float timeStep, const Frustum& frustum, BodyList& visible) {
     FrameOutcome outcome;
+    // Whether a body left the root depends on the tree's node above its leaf, so the step is
+    // the World's: both frames kill the same bodies.
     if (running) {
-        for (int i = 0; i < count; ++i) {
-            Body* body = bodies[i];
-            if (!body->isAlive()) {
-                continue;
-            }
-            body->integrate(timeStep);
-            // The tree's escape rule for a leaf: its swept sphere does not fit inside the root.
-            float fit = QuerySphereTree::rootRadius -
-                        (body->getSweptCenter().length() + body->getSweptRadius());
-            if (!(fit > 0.0f)) {
-                body->setAlive(false);
-            }
-        }
+        world.step(timeStep);
     }
 
     BodyList hits;

@@ -3,12 +3,12 @@
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
 #include "app/KeyBindings.h"
+#include "app/ScenePopulation.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
 #include "sim/CsvFile.h"
 #include "sim/RunStats.h"
 #include "sim/SimOptions.h"
-#include "sim/SimScene.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
@@ -85,13 +85,7 @@ int run(int argc, char** argv) {
     }
 
     // The program's start-up, with the scene's size, generator state and spread chosen here.
-    world = new World();
-    bodyCount = options.bodies;
-    bodyArray = new Body*[static_cast<std::size_t>(bodyCount)];
-    std::vector<Body*> created = buildScene(*world, bodyCount, options.seed, options.spread);
-    for (int i = 0; i < bodyCount; ++i) {
-        bodyArray[i] = created[static_cast<std::size_t>(i)];
-    }
+    buildScene(*new World(), options.bodies, options.seed, options.spread);
     registerKeyBindings();
 
     RunStats stats;

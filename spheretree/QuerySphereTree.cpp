@@ -4,6 +4,14 @@
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
 
+#ifdef SPHERES_VALIDATE
+#include "spheretree/TreeChecker.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#endif
+
 #ifdef SPHERES_COUNT_VISITS
 // Benchmark-only builds count the nodes the sweep and frustum walks enter; the benchmark
 // defines the counters. The shipped tree has none.
@@ -19,6 +27,15 @@ void QuerySphereTree::update() {
         leaf->body->setAlive(false);
     }
     escapedLeaves.clear();
+#ifdef SPHERES_VALIDATE
+    // Validating builds check every invariant after every update and stop at the first broken
+    // one, so every run of the programs and tests checks the tree as it goes.
+    std::string error = checkTree(*this);
+    if (!error.empty()) {
+        std::fprintf(stderr, "tree check failed after an update: %s\n", error.c_str());
+        std::abort();
+    }
+#endif
 }
 
 // The walks below visit the live children lists: no query changes the tree, so no copy is

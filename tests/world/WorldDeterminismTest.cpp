@@ -1,43 +1,43 @@
+#include "app/CameraMatrices.h"
+#include "app/FrameLogic.h"
+#include "app/ScenePopulation.h"
+#include "body/SphereBody.h"
 #include "tests/support/TestSupport.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <memory>
 
 TEST(WorldDeterminismTest, TwoWorldsStayBitIdenticalAndReachThePinnedPositionHash) {
-    // The program's scene in miniature, twice: 100 scene bodies placed by a vanishing step.
-    std::deque<SphereBody> bodies[2];
+    // The program's scene and frame, twice side by side.
     World worlds[2];
+    std::vector<std::unique_ptr<SphereBody>> owned;
+    std::vector<Body*> bodies[2];
     for (int w = 0; w < 2; ++w) {
-        TestRandom random{1};
-        for (int i = 0; i < 100; ++i) {
-            bodies[w].push_back(makeSceneBody(random));
-            worlds[w].addBody(&bodies[w].back());
+        bodies[w] = buildScene(worlds[w], 100);
+        for (Body* body : bodies[w]) {
+            owned.emplace_back(static_cast<SphereBody*>(body));
         }
-        worlds[w].step(1e-9f);
     }
+    MatrixFrustum frustum = defaultCameraFrustum();
     for (int frame = 0; frame < 200; ++frame) {
-        runFrame(worlds[0], bodies[0]);
-        runFrame(worlds[1], bodies[1]);
+        for (int w = 0; w < 2; ++w) {
+            BodyList visible;
+            simulateFrame(worlds[w], bodies[w].data(), 100, true, 0.1f, frustum, visible);
+        }
         for (std::size_t i = 0; i < 100; ++i) {
             // Bit patterns, so that -0 against +0 or a NaN counts as a difference too.
-            Vector3 state[4] = {bodies[0][i].getPosition(), bodies[0][i].getVelocity(),
-                                bodies[1][i].getPosition(), bodies[1][i].getVelocity()};
+            Vector3 state[4] = {bodies[0][i]->getPosition(), bodies[0][i]->getVelocity(),
+                                bodies[1][i]->getPosition(), bodies[1][i]->getVelocity()};
             ASSERT_EQ(std::memcmp(&state[0], &state[2], 2 * sizeof(Vector3)), 0)
                 << "body " << i << " differs at frame " << frame;
         }
     }
-    // FNV-1a over the bytes of every position component, low byte first.
-    std::uint64_t actual = 14695981039346656037ull;
-    for (SphereBody& body : bodies[0]) {
-        Vector3 p = body.getPosition();
-        for (float component : {p.x, p.y, p.z}) {
-            std::uint32_t word;
-            std::memcpy(&word, &component, sizeof word);
-            for (int shift = 0; shift < 32; shift += 8) {
-                actual = (actual ^ ((word >> shift) & 0xFFu)) * 1099511628211ull;
-            }
-        }
+    std::uint64_t actual = hashFloats({});
+    for (Body* body : bodies[0]) {
+        Vector3 p = body->getPosition();
+        actual = hashFloats({p.x, p.y, p.z}, actual);
     }
-    EXPECT_EQ(actual, 0xd60c52fa393bfbb9ull) << "actual hash 0x" << std::hex << actual;
+    EXPECT_EQ(actual, 0xb8a3d6b34f1b91e0ull) << "actual hash 0x" << std::hex << actual;
 }

@@ -1,0 +1,113 @@
+// The frame with scans in place of the tree's queries against the program's frame, and the
+// tree's queries counted by a replaced allocator: they allocate nothing but the entries they
+// append.
+#include "sim/BruteForceFrame.h"
+
+#include "app/CameraMatrices.h"
+#include "app/ScenePopulation.h"
+#include "body/SphereBody.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <tuple>
+
+static long long allocations = 0;
+
+void* operator new(std::size_t size) {
+    ++allocations;
+    void* p = std::malloc(size != 0 ? size : 1);
+    return p != nullptr ? p : throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+// The standard library's temporary buffers take the nothrow form; it must pair with the above.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    ++allocations;
+    return std::malloc(size != 0 ? size : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+auto state(Body* body) {
+    Vector3 p = body->getPosition(), v = body->getVelocity();
+    return std::make_tuple(p.x, p.y, p.z, v.x, v.y, v.z, body->isAlive());
+}
+
+TEST(BruteForceFrameTest, SameStatesAndCountsAsTheTreeFrameOver300Frames) {
+    World world, scanWorld;
+    std::vector<Body*> bodies = buildScene(world, 100), scanned = buildScene(scanWorld, 100);
+    MatrixFrustum frustum = defaultCameraFrustum();
+    int contacts = 0;
+    for (int frame = 1; frame <= 300; ++frame) {
+        BodyList visible, scanVisible;
+        FrameOutcome tree = simulateFrame(world, bodies.data(), 100, true, 0.1f, frustum, visible);
+        FrameOutcome scan =
+            bruteForceFrame(scanWorld, scanned.data(), 100, true, 0.1f, frustum, scanVisible);
+        ASSERT_EQ(std::make_tuple(tree.drawn, tree.contacts, scanVisible.size()),
+                  std::make_tuple(scan.drawn, scan.contacts, visible.size()))
+            << "frame " << frame;
+        for (int i = 0; i < 100; ++i) {
+            ASSERT_EQ(state(bodies[i]), state(scanned[i])) << "frame " << frame << " body " << i;
+        }
+        contacts += tree.contacts;
+        for (Body* body : bodies) {
+            BodyList hits;
+            TimeList times;
+            long long before = allocations;
+            world.querySweep(body, hits, times);
+            ASSERT_EQ(allocations - before, static_cast<long long>(hits.size() + times.size()));
+        }
+        BodyList seen;
+        long long before = allocations;
+        world.queryFrustum(frustum, seen);
+        ASSERT_EQ(allocations - before, static_cast<long long>(seen.size()));
+    }
+    EXPECT_GT(contacts, 30) << "too few contacts for the comparison to show anything";
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        delete static_cast<SphereBody*>(bodies[i]);
+        delete static_cast<SphereBody*>(scanned[i]);
+    }
+}
+
+// Only a leaf that left its parent is tested against the root sphere (radius 524288).
+TEST(BruteForceFrameTest, BodiesLeavingTheRootDieInBothFrames) {
+    const struct {
+        const char* label;
+        float x, velocity;
+        bool alive;
+    } cases[] = {
+        {"leaves its parent and the root in one step", 520000.0f, 8000.0f, false},
+        {"leaves its parent, 238 inside the root", 515000.0f, 6000.0f, true},
+        {"stays in its parent, sticking out of the root", 523888.0f, 300.0f, true},
+    };
+    MatrixFrustum frustum = defaultCameraFrustum();
+    for (const auto& c : cases) {
+        for (bool scan : {false, true}) {
+            SphereBody body(Vector3(c.x, 0.0f, 0.0f), 50.0f);
+            Body* bodies[] = {&body};
+            World world;
+            world.addBody(&body);
+            world.step(1.0f);
+            body.setVelocity(Vector3(c.velocity, 0.0f, 0.0f));
+            BodyList visible;
+            if (scan) {
+                bruteForceFrame(world, bodies, 1, true, 1.0f, frustum, visible);
+            } else {
+                simulateFrame(world, bodies, 1, true, 1.0f, frustum, visible);
+            }
+            EXPECT_EQ(body.isAlive(), c.alive) << c.label << (scan ? ", scanned" : "");
+        }
+    }
+}
+
+} // namespace
