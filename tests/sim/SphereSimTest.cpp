@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <tuple>
 
@@ -27,66 +28,72 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-// A fresh path named after the running test, so that cases may run in parallel.
-std::string workFile(const std::string& name) {
+// Runs the program; a fresh work file for each stream, named after the running test.
+int runSim(const std::string& arguments, std::string& out, std::string& err) {
     std::string path = std::string(SIM_TEST_WORK_DIR) + "/" +
-                       testing::UnitTest::GetInstance()->current_test_info()->name() + "." + name;
-    std::remove(path.c_str());
-    return path;
+                       testing::UnitTest::GetInstance()->current_test_info()->name();
+    int raw = std::system(
+        (SPHERE_SIM_PATH " " + arguments + " >" + path + ".out 2>" + path + ".err").c_str());
+    out = readFile(path + ".out");
+    err = readFile(path + ".err");
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-struct SimRun {
-    int status;
-    std::string out, err;
-};
-
-SimRun runSim(const std::string& arguments) {
-    std::string out = workFile("stdout"), err = workFile("stderr");
-    int raw = std::system((SPHERE_SIM_PATH " " + arguments + " >" + out + " 2>" + err).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-}
-
-// A CSV file's rows as numbers read back as floats, after checking its header.
+// A CSV file's rows after its header line, each read back as floats.
 using Row = std::vector<float>;
-std::vector<Row> readCsv(const std::string& path, const std::string& header) {
-    std::string text = readFile(path);
-    EXPECT_EQ(text.substr(0, text.find('\n')), header) << path;
-    std::replace(text.begin(), text.end(), ',', ' ');
-    std::istringstream lines(text.substr(text.find('\n') + 1));
+std::vector<Row> readCsv(const std::string& text) {
     std::vector<Row> rows;
+    std::istringstream lines(text.substr(text.find('\n') + 1));
     for (std::string line; std::getline(lines, line);) {
+        std::replace(line.begin(), line.end(), ',', ' ');
         std::istringstream cells(line);
         rows.emplace_back(std::istream_iterator<float>(cells), std::istream_iterator<float>());
     }
     return rows;
 }
 
+std::string workFile(const std::string& name) {
+    std::string path = std::string(SIM_TEST_WORK_DIR) + "/" + name;
+    std::remove(path.c_str());
+    return path;
+}
+
+template <class T> float f(T value) {
+    return static_cast<float>(value);
+}
+
 // Every body in creation order at start-up and at every K-th frame, and each frame's counts,
-// hold what the program's frame leaves with the same presses, read back from %.9g as the very
-// same floats. A press K:KEY comes after frame K's rows; esc ends the run with status 1 after
-// writing them.
+// hold what the program's start-up, frame and key handler compute in process, read back from
+// %.9g as the very same floats. A press K:KEY comes after frame K's rows; esc ends the run
+// with status 1 after writing them.
 TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
     for (std::string args : {"--bodies 30 --frames 25 --every 4 --seed 7 --keys 8:space,8:b,9:z,"
                              "9:Z,9:q,9:w,9:S,12:space,16:x,20:A,20:space,20:b,22:esc",
                              "--bodies 2 --frames 12 --every 3 --keys 3:b", "--frames 0"}) {
         SCOPED_TRACE(args);
-        std::string trace = workFile("trace.csv"), table = workFile("frames.csv");
-        SimRun run = runSim(args + " --quiet --trace " + trace + " --frames-out " + table);
-        std::vector<Row> rows = readCsv(trace, "frame,index,px,py,pz,vx,vy,vz,alive");
-        std::vector<Row> counts = readCsv(table, "frame,drawn,alive,contacts");
+        std::string trace = workFile("keys.trace.csv"), table = workFile("keys.frames.csv"), out,
+                    err;
+        int status =
+            runSim(args + " --quiet --trace " + trace + " --frames-out " + table, out, err);
+        std::string traceText = readFile(trace), tableText = readFile(table);
+        EXPECT_EQ(traceText.substr(0, traceText.find('\n')), "frame,index,px,py,pz,vx,vy,vz,alive");
+        EXPECT_EQ(tableText.substr(0, tableText.find('\n')), "frame,drawn,alive,contacts");
+        std::vector<Row> rows = readCsv(traceText), counts = readCsv(tableText);
 
-        const SimOptions opts = parseLine(args).options;
+        const SimOptions o = parseLine(args).options; // each row starts as the program does
         cameraTransX = cameraTransY = cameraTransZ = cameraRotX = cameraRotY = cameraRotZ = 0.0f;
         simulationRunning = true;
         registerKeyBindings();
         World scene;
-        std::vector<Body*> bodies = buildScene(scene, opts.bodies, opts.seed, opts.spread);
+        std::vector<std::unique_ptr<SphereBody>> owned;
+        for (Body* body : buildScene(scene, o.bodies, o.seed, o.spread)) {
+            owned.emplace_back(static_cast<SphereBody*>(body));
+        }
         float projection[16], modelview[16];
         defaultProjectionMatrix(projection);
         std::size_t row = 0;
-        int ended = 0;
-        auto press = opts.keys.begin();
-        for (int frame = 0; frame <= opts.frames && ended == 0; ++frame) {
+        int frame = 0;
+        for (auto press = o.keys.begin(); true; ++frame) {
             if (frame > 0) {
                 cameraModelviewMatrix(cameraTransX, cameraTransY, cameraTransZ, cameraRotX,
                                       cameraRotY, cameraRotZ, modelview);
@@ -94,31 +101,29 @@ TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
                 FrameOutcome outcome =
                     simulateFrame(scene, bodyArray, bodyCount, simulationRunning, timeStep,
                                   MatrixFrustum(projection, modelview), visible);
-                int alive = static_cast<int>(std::count_if(bodies.begin(), bodies.end(),
-                                                           [](Body* b) { return b->isAlive(); }));
+                auto alive =
+                    std::count_if(owned.begin(), owned.end(), [](auto& b) { return b->isAlive(); });
                 ASSERT_GE(counts.size(), static_cast<std::size_t>(frame));
                 EXPECT_EQ(counts[frame - 1],
-                          Row({static_cast<float>(frame), static_cast<float>(outcome.drawn),
-                               static_cast<float>(alive), static_cast<float>(outcome.contacts)}));
+                          Row({f(frame), f(outcome.drawn), f(alive), f(outcome.contacts)}));
             }
-            for (std::size_t i = 0; frame % opts.every == 0 && i < bodies.size(); ++i, ++row) {
-                Vector3 p = bodies[i]->getPosition(), v = bodies[i]->getVelocity();
+            for (std::size_t i = 0; frame % o.every == 0 && i < owned.size(); ++i, ++row) {
+                Vector3 p = owned[i]->getPosition(), v = owned[i]->getVelocity();
                 ASSERT_LT(row, rows.size());
-                EXPECT_EQ(rows[row],
-                          Row({static_cast<float>(frame), static_cast<float>(i), p.x, p.y, p.z, v.x,
-                               v.y, v.z, bodies[i]->isAlive() ? 1.0f : 0.0f}));
+                EXPECT_EQ(rows[row], Row({f(frame), f(i), p.x, p.y, p.z, v.x, v.y, v.z,
+                                          f(owned[i]->isAlive())}));
             }
-            for (; press != opts.keys.end() && press->afterFrame == frame; ++press) {
-                if (press->key == 27) {
-                    ended = 1; // the handler would end this process
-                    break;
-                }
+            for (; press != o.keys.end() && press->afterFrame == frame && press->key != 27;
+                 ++press) {
                 handleKey(press->key, 0, 0);
             }
-        }
-        EXPECT_EQ(std::make_tuple(run.status, rows.size()), std::make_tuple(ended, row)) << run.err;
-        for (Body* body : bodies) {
-            delete static_cast<SphereBody*>(body);
+            bool escaped = press != o.keys.end() && press->afterFrame == frame;
+            if (escaped || frame == o.frames) { // the handler would end this process at esc
+                EXPECT_EQ(std::make_tuple(status, rows.size(), counts.size()),
+                          std::make_tuple(escaped ? 1 : 0, row, static_cast<std::size_t>(frame)))
+                    << err;
+                break;
+            }
         }
     }
     bodyArray = nullptr;
@@ -127,15 +132,16 @@ TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
 // A bad option exits with status 2 and a message naming it, writes nothing on standard output
 // and creates no file.
 TEST(SphereSimTest, BadOptionsCreateNothing) {
-    std::string trace = workFile("trace.csv"), table = workFile("frames.csv");
+    std::string trace = workFile("bad.trace.csv"), table = workFile("bad.frames.csv"), out, err;
     for (std::string args : {"--frame 3", "--frames ten", "--bodies 0", "--keys 5:enter",
                              "--frames-out no/such/f.csv"}) {
-        SimRun sim = runSim(args + " --print-drawn --trace " + trace + " --frames-out " + table);
-        EXPECT_NE(sim.err.find(args.substr(0, args.find(' '))), std::string::npos) << sim.err;
-        EXPECT_EQ(std::make_tuple(sim.status, sim.out), std::make_tuple(2, "")) << args;
+        int status =
+            runSim(args + " --print-drawn --trace " + trace + " --frames-out " + table, out, err);
+        EXPECT_NE(err.find(args.substr(0, args.find(' '))), std::string::npos) << err;
+        EXPECT_EQ(std::make_tuple(status, out), std::make_tuple(2, "")) << args;
         EXPECT_FALSE(std::ifstream(trace).good() || std::ifstream(table).good()) << args;
     }
-    EXPECT_EQ(runSim("--help").status, 0);
+    EXPECT_EQ(runSim("--help", out, err), 0);
 }
 
 } // namespace
