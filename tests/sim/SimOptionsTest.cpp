@@ -35,36 +35,16 @@ TEST(SimOptionsTest, ReadsEveryOptionAndKeepsTheDensityByDefault) {
 
 // Each message names the option, the first word of the command line.
 TEST(SimOptionsTest, BadValuesAreRefusedWithTheOptionNamed) {
-    for (const char* args : {"--frame 3",
-                             "--frames ten",
-                             "--bodies 0",
-                             "--keys 5:enter",
-                             "--frames-out no/such/f.csv",
-                             "300",
-                             "--frames",
-                             "--frames 10x",
-                             "--frames -1",
-                             "--frames 99999999999",
-                             "--bodies 1000001",
-                             "--bodies 2.5",
-                             "--seed -1",
-                             "--seed 4294967296",
-                             "--every 0",
-                             "--spread 0",
-                             "--spread inf",
-                             "--spread nan",
-                             "--spread 1e40",
-                             "--quiet=1",
-                             "--keys b",
-                             "--keys -1:b",
-                             "--keys 5:",
-                             "--keys 5:b,,6:b",
-                             "--trace no-such-dir/t.csv",
-                             "--trace ./",
-                             "--frames-out x.csv --trace x.csv"}) {
-        std::string line = args, error = parseLine(line).error;
-        EXPECT_NE(error.find(line.substr(0, line.find_first_of(" ="))), std::string::npos)
-            << line << ": " << error;
+    std::istringstream rows(
+        "--frame 3|--frames ten|--bodies 0|--keys 5:enter|--frames-out no/such/f.csv|300|--frames|"
+        "--frames 10x|--frames -1|--frames 99999999999|--bodies 1000001|--bodies 2.5|--seed -1|"
+        "--seed 4294967296|--every 0|--spread 0|--spread inf|--spread nan|--spread 1e40|"
+        "--quiet=1|--keys b|--keys -1:b|--keys 5:|--keys 5:b,,6:b|--trace no-such-dir/t.csv|"
+        "--trace ./|--frames-out x.csv --trace x.csv");
+    for (std::string args; std::getline(rows, args, '|');) {
+        std::string error = parseLine(args).error;
+        EXPECT_NE(error.find(args.substr(0, args.find_first_of(" ="))), std::string::npos)
+            << args << ": " << error;
     }
 }
 
