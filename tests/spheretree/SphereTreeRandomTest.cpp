@@ -1,5 +1,6 @@
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
+#include "app/ScenePopulation.h"
 #include "tests/support/TestSupport.h"
 #include "world/World.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 using Accepts = std::function<bool(const TreeNode&, float&)>;
 
@@ -29,19 +31,30 @@ static void walk(const Accepts& accepts, const TreeNode* node, bool pruned, Body
 }
 
 TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndLeave) {
-    TestRandom random{2024};
-    std::deque<SphereBody> bodies; // declared first: the World's tree points at them
-    std::vector<Body*> order;
+    // The program's scene generator, every 25th body fast enough to leave the root sphere.
+    std::vector<std::unique_ptr<SphereBody>> bodies; // first: the World's tree points at them
     World world;
-    auto addBodies = [&](int count) {
-        for (int i = 0; i < count; ++i) { // every 25th fast enough to leave the root sphere
-            bodies.push_back(makeSceneBody(random, bodies.size() % 25 == 0 ? 400.0f : 1.0f));
-            order.push_back(&bodies.back());
-            world.addBody(&bodies.back());
+    std::vector<Body*> order;
+    auto addBodies = [&](int count, std::uint32_t seed) {
+        for (Body* body : populateScene(world, count, seed)) {
+            if (order.size() % 25 == 0) {
+                body->setVelocity(body->getVelocity() * 400.0f);
+                body->setAcceleration(body->getVelocity() * -0.1f);
+            }
+            order.push_back(body);
+            bodies.emplace_back(static_cast<SphereBody*>(body));
         }
     };
-    addBodies(300);
+    addBodies(300, 2024);
     world.step(1e-9f);
+    SceneRandom random(7);
+    auto draw = [&](float lo, float hi) {
+        return lo + (hi - lo) * static_cast<float>(random.next()) * (1.0f / 32768.0f);
+    };
+    auto drawVector = [&](float extent) {
+        float z = draw(-extent, extent), y = draw(-extent, extent);
+        return Vector3(draw(-extent, extent), y, z);
+    };
     QuerySphereTree& tree = world.getTree();
     const char* names[] = {"sweep", "frustum", "sphere", "ray", "segment"};
     int hits[5] = {}, prunedMisses[5] = {};
@@ -64,17 +77,17 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
         simulateFrame(world, order.data(), static_cast<int>(order.size()), true, 0.1f,
                       defaultCameraFrustum(), visible);
         if (step == 120) {
-            addBodies(40);
+            addBodies(40, 2025);
         }
-        for (std::size_t i = 0; step == 200 && i < bodies.size(); i += 9) {
-            world.removeBody(&bodies[i]);
+        for (std::size_t i = 0; step == 200 && i < order.size(); i += 9) {
+            world.removeBody(order[i]);
         }
         ASSERT_EQ(checkTree(tree), "") << "after the step's arrivals or removals";
         if (step % 20 != 0) {
             continue;
         }
-        for (std::size_t i = 0; i < bodies.size(); ++i) {
-            SweptSphere s(&bodies[i]); // the present sphere prunes inner nodes
+        for (Body* body : order) {
+            SweptSphere s(body); // the present sphere prunes inner nodes
             compare(
                 0,
                 [&](const TreeNode& n, float& t) {
@@ -84,8 +97,8 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
                 },
                 [&](BodyList& b, TimeList& t) { tree.querySweep(s.body, b, t); });
         }
-        float x = random.nextFloat(-8000.0f, 8000.0f); // one draw per statement: one order
-        Matrix modelview = translation(x, random.nextFloat(-8000.0f, 8000.0f), -10000.0f);
+        float x = draw(-8000.0f, 8000.0f); // one draw per statement: one order
+        Matrix modelview = translation(x, draw(-8000.0f, 8000.0f), -10000.0f);
         MatrixFrustum view(projection, modelview.data());
         compare(
             1,
@@ -98,10 +111,10 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
             },
             [&](BodyList& b, TimeList&) { tree.queryFrustum(view, b); });
         for (int i = 0; i < 40; ++i) { // aimed at bodies, to probe leaves outside an ancestor
-            Vector3 target = bodies[random.nextInt(static_cast<int>(bodies.size()))].getPosition() +
-                             random.nextVector(100.0f);
-            float radius = random.nextFloat(1.0f, 500.0f);
-            Vector3 origin = target + random.nextVector(8000.0f);
+            Vector3 target =
+                order[random.next() % order.size()]->getPosition() + drawVector(100.0f);
+            float radius = draw(1.0f, 500.0f);
+            Vector3 origin = target + drawVector(8000.0f);
             Vector3 direction = (target - origin).normalized();
             Segment line(origin, target);
             compare(
@@ -128,7 +141,7 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
         EXPECT_TRUE(hits[k] > 0 && (k == 1 || prunedMisses[k] > 0)) << names[k];
     }
     // Torn down holding attached, escaped and waiting leaves: the leak checkers see all freed.
-    addBodies(5);
+    addBodies(5, 2026);
     EXPECT_TRUE(std::any_of(order.begin(), order.end(), [](Body* b) { return !b->isAlive(); }) &&
                 tree.getLeaves().size() > 5 && tree.getIntegrateQueue().size() == 5);
 }

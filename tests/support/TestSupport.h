@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared by the core tests: a fixed-seed generator, body factories and small hand-built trees.
+// Shared by the tests: a body factory, a hash of floats and small hand-built trees.
 
 #include "body/SphereBody.h"
 #include "spheretree/QuerySphereTree.h"
@@ -16,43 +16,12 @@ inline bool operator==(const Vector3& a, const Vector3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
-/// XorShift32: the same sequence with every compiler and library.
-struct TestRandom {
-    std::uint32_t state;
-
-    int nextInt(int n) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return static_cast<int>(state % static_cast<std::uint32_t>(n));
-    }
-    float nextFloat(float lo, float hi) {
-        return lo + (hi - lo) * (static_cast<float>(nextInt(1 << 24)) * (1.0f / 16777216.0f));
-    }
-    /// Each axis in [-extent, extent), drawn z, y, x in a fixed order.
-    Vector3 nextVector(float extent) {
-        float z = nextFloat(-extent, extent);
-        float y = nextFloat(-extent, extent);
-        return Vector3(nextFloat(-extent, extent), y, z);
-    }
-};
-
 /// A body that moved from previous to position and has the given velocity.
 inline SphereBody makeBody(const Vector3& previous, const Vector3& position, float radius,
                            const Vector3& velocity = Vector3::zero) {
     SphereBody body(previous, radius);
     body.setPosition(position);
     body.setVelocity(velocity);
-    return body;
-}
-
-/// A body like the program's scene makes them, decelerating, its velocity times speedScale: a
-/// large scale makes a body that leaves the root sphere within a few hundred steps.
-inline SphereBody makeSceneBody(TestRandom& random, float speedScale = 1.0f) {
-    SphereBody body(random.nextVector(5000.0f), random.nextFloat(50.0f, 1050.0f));
-    body.setVelocity(random.nextVector(500.0f) * speedScale);
-    body.setAcceleration(body.getVelocity() * -0.1f);
-    body.setMass(random.nextFloat(0.0f, 1000.0f));
     return body;
 }
 
