@@ -4,6 +4,8 @@
 #include "body/SphereBody.h"
 #include "world/World.h"
 
+#include <algorithm>
+
 int SceneRandom::next() {
     state = state * 214013u + 2531011u;
     return static_cast<int>((state >> 16) & 0x7FFFu);
@@ -34,8 +36,8 @@ std::vector<Body*> populateScene(World& world, int count, std::uint32_t seed) {
     return bodies;
 }
 
-std::vector<Body*> buildScene(World& scene, int count, std::uint32_t seed, float spread) {
-    std::vector<Body*> bodies = populateScene(scene, count, seed);
+std::vector<Body*> makeStartScene(World& world, int count, std::uint32_t seed, float spread) {
+    std::vector<Body*> bodies = populateScene(world, count, seed);
     // The waiting leaves take their spheres from the bodies at the first update, so moving the
     // bodies now places them at the scaled positions. The start-up step then makes the scaled
     // position the previous one as well.
@@ -44,12 +46,14 @@ std::vector<Body*> buildScene(World& scene, int count, std::uint32_t seed, float
             body->setPosition(body->getPosition() * spread);
         }
     }
-    scene.step(1.0e-9f);
-
-    static std::vector<Body*> programBodies;
-    programBodies = bodies;
-    world = &scene;
-    bodyCount = count;
-    bodyArray = programBodies.data();
+    world.step(1.0e-9f);
     return bodies;
+}
+
+void buildScene(int count, std::uint32_t seed, float spread) {
+    world = new World();
+    std::vector<Body*> bodies = makeStartScene(*world, count, seed, spread);
+    bodyCount = count;
+    bodyArray = new Body*[bodies.size()];
+    std::copy(bodies.begin(), bodies.end(), bodyArray);
 }

@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 
     // The program's scene; its World and bodies live as long as the process.
-    buildScene(*new World(), bodyCount);
+    buildScene(bodyCount);
 
     registerKeyBindings();
     initWindow(argc, argv);

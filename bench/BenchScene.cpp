@@ -7,7 +7,7 @@
 #include "sim/SimOptions.h"
 
 BenchScene::BenchScene(int count, int warmUp) : frustum(defaultCameraFrustum()) {
-    bodies = buildScene(world, count, 1, defaultSpread(count));
+    bodies = makeStartScene(world, count, 1, defaultSpread(count));
     for (int i = 0; i < warmUp; ++i) {
         treeFrame();
     }

@@ -8,6 +8,10 @@
 ///
 /// Bodies are owned by the application. The World and the tree only point at them, so a body
 /// must outlive every World and tree it was added to.
+///
+/// The World and its tree accept a body with a finite, non-negative radius and finite position,
+/// velocity and acceleration. A body that breaks this dies at the World's next step (the tree
+/// cuts its leaf loose) and is never moved again.
 class Body {
 public:
     /// The sphere's radius.

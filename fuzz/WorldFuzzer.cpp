@@ -1,9 +1,13 @@
-// Reads its input as operations on a World and its tree (a byte, modulo their number, then the
-// operands; past the end every read gives zero) and checks after each one the tree's invariants
-// and that every alive body is finite. Byte 0 chooses the mode. Even: values within the ranges the
-// program can produce, the full checker, and divide-by-zero and invalid traps, so a NaN fails
-// where it is born. Odd: any finite float, bodies that overflow must die, and a body can be given
-// a NaN or an infinity, after which it must be dead or finite from the World's next step on.
+// Reads its input as operations on a World and its tree and checks after each one the tree's
+// invariants and that every alive body is finite. Byte 0 chooses the mode. Even: values within
+// the ranges the program can produce, the full checker, and divide-by-zero and invalid traps, so
+// a NaN fails where it is born. Odd: any finite float, bodies that overflow must die, and a body
+// can be given a NaN or an infinity, after which it must be dead or finite from the World's next
+// step on.
+//
+// Then come operations: one byte whose low five bits are the operation's code, then its
+// operands; past the end every read gives zero. Codes are fixed for good (see Code), so adding
+// an operation never changes what a stored input means.
 #include "body/BodyList.h"
 #include "body/CollisionResponse.h"
 #include "body/SphereBody.h"
@@ -47,20 +51,51 @@ constexpr float boundaries[32] = {
     32768.0f, 8192.0f,  2048.0f, 512.0f, 1000.0f,   1e9f,       -1e9f,       1.8446744e19f,
     3.4e38f,  -3.4e38f, 1.7e38f, 1e30f,  -1e30f,    1e15f,      16777216.0f, 0.5f};
 
+/// Each operation's code, fixed for good; fuzz/make_corpus.py writes the same numbers. A code
+/// without an operation does nothing.
+enum Code : std::uint8_t {
+    AddBody = 0,
+    AddAgain = 1,
+    RemoveBody = 2,
+    Step = 3,
+    SetPosition = 4,
+    Recall = 5,
+    QueryRay = 6,
+    QuerySegment = 7,
+    QueryFrustum = 8,
+    QuerySphere = 9,
+    QuerySweep = 10,
+    Frame = 11,
+    Poison = 12,
+    TreeMembership = 13,
+    RemoveNode = 14,
+    RemoveRetiredLeaf = 15,
+    Churn = 16,
+};
+/// An operation byte modulo this is its code. Never changes: that would re-encode every input.
+constexpr unsigned codeSlots = 32;
+
 class WorldFuzzer {
 public:
     WorldFuzzer(const std::uint8_t* data, std::size_t size) : data(data), size(size) {}
 
     void run() {
-        // SPHERES_FUZZ_TRACE lists the operations an input decodes to.
+        // SPHERES_FUZZ_TRACE lists the operations an input decodes to, each with the tree's
+        // size after it.
         bool trace = std::getenv("SPHERES_FUZZ_TRACE") != nullptr;
         for (count = 0; offset < size; ++count) {
-            const auto& [opName, apply] = operations[byte() % std::size(operations)];
-            name = opName;
-            if (trace) {
-                std::fprintf(stderr, "%d: %s\n", count, name);
+            unsigned code = byte() % codeSlots;
+            const Operation* operation = find(code);
+            name = operation == nullptr ? "none" : operation->name;
+            if (operation != nullptr) {
+                (this->*operation->apply)();
             }
-            (this->*apply)();
+            if (trace) {
+                const QuerySphereTree& tree = world->getTree();
+                std::fprintf(stderr, "%d: %s -> %zu nodes, %zu leaves, %zu retired\n", count, name,
+                             tree.countNodes(), tree.getLeaves().size(),
+                             tree.getRetiredLeaves().size());
+            }
             check();
         }
     }
@@ -127,8 +162,10 @@ private:
         world->removeBody(k < bodies.size() ? bodies[k].get() : &stranger);
     }
 
-    void step() {
-        world->step(read(Dt));
+    void step() { stepWorld(read(Dt)); }
+
+    void stepWorld(float dt) {
+        world->step(dt);
         for (Body* body : world->getBodies()) {
             poisoned.erase(body); // stepped, so held to the rules again
         }
@@ -234,6 +271,59 @@ private:
         world->getTree().removeNode(nodes[u16() % nodes.size()]);
     }
 
+    /// removeNode on a leaf the tree no longer refreshes: escaped (still attached) or stranded.
+    void removeRetiredLeaf() {
+        std::uint8_t k = byte();
+        const TreeNodeList& retired = world->getTree().getRetiredLeaves();
+        if (!retired.empty()) {
+            world->getTree().removeNode(*std::next(retired.begin(), k % retired.size()));
+        }
+    }
+
+    /// Cycles of a body added, lost to the tree and removed: it leaves the root, its radius
+    /// turns negative, or (any-float mode) its position turns NaN. Each removal must free the
+    /// body's one leaf.
+    void churn() {
+        float radius = read(Radius);
+        Vector3 position = vector(Position);
+        std::uint8_t how = byte();
+        int way = how / 4 % 3;
+        if (way == 2 && !anyFloat) {
+            way = 0; // a NaN would trap in range mode
+        }
+        for (int cycle = 0; cycle <= how % 4; ++cycle) {
+            churnBody.setAlive(true);
+            churnBody.setRadius(radius);
+            churnBody.setPosition(position);
+            churnBody.setPosition(position);
+            churnBody.setVelocity(Vector3::zero);
+            churnBody.setAcceleration(Vector3::zero);
+            world->addBody(&churnBody);
+            stepWorld(0.1f);
+            if (way == 0) {
+                churnBody.setPosition(Vector3(2.0f * QuerySphereTree::rootRadius, 0.0f, 0.0f));
+            } else if (way == 1) {
+                churnBody.setRadius(-FLT_MAX);
+            } else {
+                churnBody.setPosition(Vector3(NAN, 0.0f, 0.0f));
+            }
+            stepWorld(0.1f);
+            // Leaving the root may not kill it (a node made for a body placed far outside
+            // can still hold it); the other two ways always do.
+            if (way != 0 && churnBody.isAlive()) {
+                fail("a body with a negative radius or a NaN position is alive");
+            }
+            world->removeBody(&churnBody);
+            const SphereTree& tree = world->getTree();
+            auto ofChurnBody = [this](const TreeNode* leaf) { return leaf->body == &churnBody; };
+            if (std::any_of(tree.getLeaves().begin(), tree.getLeaves().end(), ofChurnBody) ||
+                std::any_of(tree.getRetiredLeaves().begin(), tree.getRetiredLeaves().end(),
+                            ofChurnBody)) {
+                fail("a removed body still has a leaf");
+            }
+        }
+    }
+
     void sweepAndResolve(Body* body) {
         BodyList hits;
         TimeList times;
@@ -277,24 +367,52 @@ private:
     const char* name = ""; // of the operation being run
     // Declared before the World, so they outlive it: the tree's leaves point at them.
     std::vector<std::unique_ptr<SphereBody>> bodies;
+    SphereBody churnBody{Vector3::zero, 1.0f};
     /// Bodies given a non-finite value and not stepped by the World since.
     std::set<Body*> poisoned;
     std::unique_ptr<World> world = std::make_unique<World>();
 
-    using Operation = std::pair<const char*, void (WorldFuzzer::*)()>;
-    static const Operation operations[15];
+    struct Operation {
+        unsigned code;
+        const char* name;
+        void (WorldFuzzer::*apply)();
+    };
+    static const Operation operations[];
+    /// The operation of code; null for a code without one.
+    static const Operation* find(unsigned code);
 };
 
-// The order fixes each operation's byte; fuzz/make_corpus.py writes the same codes.
-#define OPERATION(name)                                                                            \
-    { #name, &WorldFuzzer::name }
-const WorldFuzzer::Operation WorldFuzzer::operations[15] = {
-    OPERATION(addBody),     OPERATION(addAgain),       OPERATION(removeBody),
-    OPERATION(step),        OPERATION(setPosition),    OPERATION(recall),
-    OPERATION(queryRay),    OPERATION(querySegment),   OPERATION(queryFrustum),
-    OPERATION(querySphere), OPERATION(querySweep),     OPERATION(frame),
-    OPERATION(poison),      OPERATION(treeMembership), OPERATION(removeNode)};
+#define OPERATION(code, name)                                                                      \
+    { code, #name, &WorldFuzzer::name }
+const WorldFuzzer::Operation WorldFuzzer::operations[] = {
+    OPERATION(AddBody, addBody),
+    OPERATION(AddAgain, addAgain),
+    OPERATION(RemoveBody, removeBody),
+    OPERATION(Step, step),
+    OPERATION(SetPosition, setPosition),
+    OPERATION(Recall, recall),
+    OPERATION(QueryRay, queryRay),
+    OPERATION(QuerySegment, querySegment),
+    OPERATION(QueryFrustum, queryFrustum),
+    OPERATION(QuerySphere, querySphere),
+    OPERATION(QuerySweep, querySweep),
+    OPERATION(Frame, frame),
+    OPERATION(Poison, poison),
+    OPERATION(TreeMembership, treeMembership),
+    OPERATION(RemoveNode, removeNode),
+    OPERATION(RemoveRetiredLeaf, removeRetiredLeaf),
+    OPERATION(Churn, churn),
+};
 #undef OPERATION
+
+const WorldFuzzer::Operation* WorldFuzzer::find(unsigned code) {
+    for (const Operation& operation : operations) {
+        if (operation.code == code) {
+            return &operation;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 

@@ -3,16 +3,19 @@
 regress-readded-overflowed-body.bin (the other regress-*.bin files are inputs the fuzzer found).
 
 Each seed is a mode byte followed by operations, encoded as WorldFuzzer.cpp decodes them:
-an operation byte, then its operands. Range mode reads a value as two big-endian bytes k
-(lo + (hi - lo) * k / 65535); any-float mode reads a selector byte (below 32: a boundary
-value from WorldFuzzer.cpp's table) or a byte >= 32 followed by the raw little-endian float.
+an operation byte (its fixed code, the Code enum of WorldFuzzer.cpp), then its operands. Range
+mode reads a value as two big-endian bytes k (lo + (hi - lo) * k / 65535); any-float mode reads
+a selector byte (below 32: a boundary value from WorldFuzzer.cpp's table) or a byte >= 32
+followed by the raw little-endian float.
 Regenerate with: python3 fuzz/make_corpus.py
 """
 import os
 import struct
 
-ADD, ADD_AGAIN, REMOVE, STEP, SET_POSITION, RECALL = range(6)
-RAY, SEGMENT, FRUSTUM, SPHERE, SWEEP, FRAME, POISON = range(6, 13)
+# Operation codes: fixed for good, the same numbers as WorldFuzzer.cpp's Code enum.
+ADD, ADD_AGAIN, REMOVE, STEP, SET_POSITION, RECALL = 0, 1, 2, 3, 4, 5
+RAY, SEGMENT, FRUSTUM, SPHERE, SWEEP, FRAME, POISON = 6, 7, 8, 9, 10, 11, 12
+TREE_MEMBERSHIP, REMOVE_NODE, REMOVE_RETIRED, CHURN = 13, 14, 15, 16
 
 # Indices into WorldFuzzer.cpp's table of boundary values.
 ZERO, ONE, MINUS_ONE, FLT_MAX, MINUS_FLT_MAX, DENORMAL = 0, 2, 3, 4, 5, 8
@@ -69,6 +72,12 @@ class Seed:
 
     def frame(self, dt=0.1):
         return self.op(FRAME).value(dt, 0, 1)
+
+    def churn(self, radius, position, how):
+        """Cycles of a body added, lost and removed: how % 4 + 1 cycles, lost by leaving the
+        root (how // 4 % 3 == 0), a negative radius (1) or a NaN position (2, any-float only)."""
+        self.op(CHURN).value(radius, 0, 1049).vector(position, 5000)
+        return self.byte(how)
 
     def write(self, name, prefix="seed-"):
         folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
@@ -188,6 +197,36 @@ def main():
     s.op(SET_POSITION).byte(0).byte(1).op(FRAME).special(TENTH)
     s.op(POISON).byte(4).byte(0).op(REMOVE).byte(4).op(FRAME).special(ONE)
     s.write("any-poison")
+
+    # Bodies that come and go: lost through the root or by a negative radius, one to four
+    # cycles each, beside the program's bodies.
+    s = Seed(False)
+    program_like(s, 6)
+    s.step(0.0)
+    for how, x in [(0, 0), (1, 100), (3, -2000), (4, 0), (5, 300), (7, 4000), (8, 0)]:
+        s.churn(60.0, [x, 0, 0], how)
+        s.frame()
+    s.write("range-churn")
+
+    # Leaves the update no longer refreshes: two escape (still attached) and one is stranded by
+    # a NaN; removeNode on retired leaves, the tree's remove and the World's free the rest.
+    s = Seed(True)
+    for i in range(5):
+        s.op(ADD).value(50.0)
+        for v in [100.0 * i, 0.0, 0.0] + [0.0] * 6:
+            s.value(v)
+        s.value(1.0)
+    s.op(STEP).special(ZERO)
+    s.op(SET_POSITION).byte(1).byte(0).value(1e6).value(0.0).value(0.0)
+    s.op(SET_POSITION).byte(2).byte(0).value(-1e6).value(0.0).value(0.0)
+    s.op(POISON).byte(3).byte(0)          # position x NaN
+    s.op(STEP).special(TENTH)             # retired: the two escaped, then the stranded one
+    s.op(REMOVE_RETIRED).byte(2).op(REMOVE_RETIRED).byte(0)
+    s.op(TREE_MEMBERSHIP).byte(0).byte(2)  # the tree's own remove of the other escaped body
+    s.op(ADD_AGAIN).byte(1).op(FRAME).special(TENTH).op(REMOVE).byte(1)
+    s.churn(1.0, [0, 0, 0], 8).churn(1.0, [0, 0, 0], 4).churn(1.0, [0, 0, 0], 1)
+    s.op(FRAME).special(TENTH)
+    s.write("any-retired")
 
     # A body that died of an overflow added to the World again: its new waiting leaf must not
     # copy the infinite position (the checker runs right after the second add).

@@ -1,6 +1,6 @@
 #include "sim/SimOptions.h"
 
-#include <sys/stat.h>
+#include "sim/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,14 +40,6 @@ bool parseFloat(const std::string& text, float& value) {
     }
     value = parsed;
     return true;
-}
-
-// An output file can be created only in a directory that exists.
-bool directoryExists(const std::string& filePath) {
-    std::string::size_type slash = filePath.find_last_of('/');
-    std::string directory = slash == std::string::npos ? "." : filePath.substr(0, slash + 1);
-    struct stat info;
-    return stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::string quoted(const std::string& text) {
@@ -107,7 +99,7 @@ bool parseKeyList(const std::string& text, std::vector<KeyPress>& keys, std::str
 ParseResult parseSimOptions(int argc, const char* const* argv) {
     ParseResult result;
     SimOptions& options = result.options;
-    std::string keysText;
+    std::vector<std::string> seen;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
         std::string name = argument;
@@ -120,18 +112,29 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
             hasInlineValue = true;
         }
 
-        if (name == "--help" || name == "-h" || name == "--print-drawn" || name == "--quiet") {
+        // A second --trace or --frames would silently override the first.
+        std::string canonical = name == "-h" ? "--help" : name;
+        if (std::find(seen.begin(), seen.end(), canonical) != seen.end()) {
+            result.error = canonical + " is given twice";
+            return result;
+        }
+        seen.push_back(canonical);
+
+        static const char* const flags[] = {"--help", "--version", "--print-drawn", "--timings",
+                                            "--quiet"};
+        if (std::find_if(std::begin(flags), std::end(flags), [&](const char* known) {
+                return canonical == known;
+            }) != std::end(flags)) {
             if (hasInlineValue) {
                 result.error = name + " takes no value";
                 return result;
             }
-            if (name == "--print-drawn") {
-                options.printDrawn = true;
-            } else if (name == "--quiet") {
-                options.quiet = true;
-            } else {
-                options.help = true;
-            }
+            bool& flag = canonical == "--help"      ? options.help
+                         : canonical == "--version" ? options.version
+                         : canonical == "--timings" ? options.timings
+                         : canonical == "--quiet"   ? options.quiet
+                                                    : options.printDrawn;
+            flag = true;
             continue;
         }
 
@@ -186,26 +189,39 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
             }
             options.every = static_cast<int>(number);
         } else if (name == "--keys") {
-            keysText = value;
-            if (!parseKeyList(keysText, options.keys, result.error)) {
+            if (!parseKeyList(value, options.keys, result.error)) {
                 return result;
             }
         } else {
-            std::string& path = name == "--trace" ? options.tracePath : options.framesPath;
-            if (value.empty() || value.back() == '/' || !directoryExists(value)) {
-                result.error = name + ": cannot create " + quoted(value) +
-                               ": not a file name in an existing directory";
+            if (value.empty()) {
+                result.error = name + ": the file name is empty";
                 return result;
             }
-            path = value;
+            (name == "--trace" ? options.tracePath : options.framesPath) = value;
         }
     }
-    // Two tables in one file would interleave; a device such as /dev/null may take both.
-    struct stat shared;
-    if (!options.tracePath.empty() && options.tracePath == options.framesPath &&
-        (stat(options.tracePath.c_str(), &shared) != 0 || S_ISREG(shared.st_mode))) {
-        result.error = "--frames-out: " + quoted(options.framesPath) + " is the --trace file too";
+    if (options.help || options.version) {
         return result;
+    }
+    // Every output is checked before any is created, so a bad one leaves every file untouched.
+    std::vector<NamedOutput> outputs;
+    if (!options.tracePath.empty()) {
+        outputs.push_back({"--trace", options.tracePath});
+    }
+    if (!options.framesPath.empty()) {
+        outputs.push_back({"--frames-out", options.framesPath});
+    }
+    result.error = checkOutputs(outputs, options.printDrawn);
+    if (!result.error.empty()) {
+        return result;
+    }
+    for (const KeyPress& press : options.keys) {
+        if (press.afterFrame > options.frames) {
+            result.warnings.push_back("--keys: the press after frame " +
+                                      std::to_string(press.afterFrame) +
+                                      " comes after the last frame (" +
+                                      std::to_string(options.frames) + ") and is not made");
+        }
     }
     if (!options.spreadGiven) {
         options.spread = defaultSpread(options.bodies);
@@ -216,21 +232,33 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
 const char* simUsage() {
     return "Usage: sphere-sim [options]\n"
            "Runs the sphere demonstration's frames without a window and writes what they did.\n"
+           "Each option may be given once, as --name VALUE or --name=VALUE.\n"
            "\n"
-           "  --frames F       frames to run after start-up (default 300; 0: start-up only)\n"
-           "  --bodies N       bodies in the scene, 1 or more (default 100)\n"
-           "  --seed S         state of the scene's random generator (default 1)\n"
-           "  --spread X       scale of the start positions, positive (default: 1 for 100\n"
-           "                   bodies, cbrt(N/100) otherwise, which keeps the density)\n"
+           "  --frames F       frames to run after start-up, 0 to 2147483647 (default 300;\n"
+           "                   0: start-up only)\n"
+           "  --bodies N       bodies in the scene, 1 to 1000000 (default 100)\n"
+           "  --seed S         state of the scene's random generator, 0 to 4294967295\n"
+           "                   (default 1)\n"
+           "  --spread X       scale of the start positions, a positive finite number (default:\n"
+           "                   1 for 100 bodies, cbrt(N/100) otherwise, which keeps the density)\n"
            "  --keys LIST      key presses between frames, e.g. 100:b,150:space,300:esc; a\n"
-           "                   press K:KEY happens after frame K; KEY is one character as\n"
-           "                   typed, space or esc (esc ends the run with status 1)\n"
+           "                   press K:KEY happens after frame K, K from 0 to F (a later one is\n"
+           "                   never made: a warning says so); KEY is one character as typed,\n"
+           "                   space or esc (esc ends the run with status 1)\n"
            "  --trace FILE     CSV of every body's state after start-up and every K-th frame\n"
-           "  --every K        trace every K-th frame, 1 or more (default 1)\n"
+           "  --every K        trace every K-th frame, 1 to 2147483647 (default 1)\n"
            "  --frames-out FILE  CSV of frame, drawn, alive and contacts per frame\n"
+           "  --timings        add each frame's computing time in ms to --frames-out\n"
            "  --print-drawn    print \"Spheres Drawn: N\" per frame as the window program does\n"
-           "  --quiet          no progress bar and no summary on standard error\n"
+           "  --quiet          no progress and no summary on standard error\n"
            "  --help           this text\n"
+           "  --version        the version\n"
            "\n"
-           "Exit status: 0 done, 1 ended by esc, 2 bad option, 3 output error or out of memory.\n";
+           "A file is written under a temporary name beside it and renamed when the run ends\n"
+           "normally (esc included); a device or FIFO is written directly. An interrupted or\n"
+           "failed run removes its temporary files and leaves existing files as they were.\n"
+           "\n"
+           "Exit status: 0 done, 1 ended by esc, 2 bad option (no file changed), 3 an output\n"
+           "could not be written or memory ran out (no file changed), 130 SIGINT, 141 closed\n"
+           "pipe, 143 SIGTERM.\n";
 }

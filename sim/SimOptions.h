@@ -26,8 +26,11 @@ struct SimOptions {
     int every = 1;
     std::string framesPath;
     bool printDrawn = false;
+    /// Adds each frame's computing time in milliseconds to the frames table.
+    bool timings = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 /// The outcome of reading the command line: options, or the message of the first bad argument.
@@ -35,13 +38,16 @@ struct ParseResult {
     SimOptions options;
     /// Empty when the command line is valid; otherwise names the option and the bad value.
     std::string error;
+    /// What is allowed but probably not meant, such as a key press after the last frame.
+    std::vector<std::string> warnings;
 };
 
 /// The largest scene sphere-sim builds (about 0.5 GB; a frame then takes minutes).
 constexpr int maxBodies = 1000000;
 
-/// Reads argv[1..argc). Accepts "--name value" and "--name=value". Checks values only; files are
-/// not touched.
+/// Reads argv[1..argc). Accepts "--name value" and "--name=value", each option once. Checks the
+/// values and that every output path can be written (standard output too with --print-drawn);
+/// no file is created or changed.
 ParseResult parseSimOptions(int argc, const char* const* argv);
 
 /// Reads a --keys list such as "100:b,150:space,300:esc"; returns false and sets error if bad.

@@ -4,14 +4,18 @@
 #include "app/FrameLogic.h"
 #include "app/KeyBindings.h"
 #include "app/ScenePopulation.h"
+#include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
 #include "sim/CsvFile.h"
+#include "sim/OutputFile.h"
 #include "sim/RunStats.h"
 #include "sim/SimOptions.h"
+#include "sim/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,6 +25,7 @@
 
 namespace {
 
+constexpr int exitEsc = 1;
 constexpr int exitBadOption = 2;
 constexpr int exitOutputFailed = 3;
 
@@ -32,31 +37,104 @@ int countAlive() {
     return alive;
 }
 
-struct Outputs {
-    CsvFile trace;
-    CsvFile frames;
-    bool quiet = false;
+// Bodies whose sphere does not lie inside the root sphere: the tree is made for a scene inside
+// it, so a run that starts with such bodies is allowed but probably not meant.
+int countOutsideRoot() {
+    int outside = 0;
+    for (int i = 0; i < bodyCount; ++i) {
+        Body* body = bodyArray[i];
+        outside += body->getPosition().length() + body->getRadius() > QuerySphereTree::rootRadius;
+    }
+    return outside;
+}
 
-    // Closes both files, reports a failed write and prints the summary; false if a write failed.
-    bool finish(const RunStats& stats) {
-        bool traceOk = trace.close();
-        bool framesOk = frames.close();
-        bool stdoutOk = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-        if (!traceOk) {
-            std::fprintf(stderr, "sphere-sim: --trace: writing the file failed\n");
+// The run's outputs: the two tables and standard output for --print-drawn.
+struct Outputs {
+    OutputFile trace;
+    OutputFile frames;
+    OutputFile drawn;
+
+    // Opens every output named; on failure removes what it made and prints why.
+    bool open(const SimOptions& options) {
+        if ((!options.tracePath.empty() && !trace.open(options.tracePath)) ||
+            (!options.framesPath.empty() && !frames.open(options.framesPath))) {
+            report();
+            discard();
+            return false;
         }
-        if (!framesOk) {
-            std::fprintf(stderr, "sphere-sim: --frames-out: writing the file failed\n");
+        if (options.printDrawn) {
+            drawn.attach(STDOUT_FILENO, "standard output");
         }
-        if (!stdoutOk) {
-            std::fprintf(stderr, "sphere-sim: --print-drawn: writing standard output failed\n");
+        return true;
+    }
+
+    bool writeFailed() const {
+        return failedOtherThanPipe(trace) || failedOtherThanPipe(frames) ||
+               failedOtherThanPipe(drawn);
+    }
+    bool pipeClosed() const {
+        return trace.pipeClosed() || frames.pipeClosed() || drawn.pipeClosed();
+    }
+    bool failed() const { return trace.failed() || frames.failed() || drawn.failed(); }
+
+    void report() const {
+        const char* options[] = {"--trace", "--frames-out", "--print-drawn"};
+        const OutputFile* files[] = {&trace, &frames, &drawn};
+        for (int i = 0; i < 3; ++i) {
+            if (files[i]->failed()) {
+                std::fprintf(stderr, "sphere-sim: %s: %s\n", options[i], files[i]->error().c_str());
+            }
         }
-        if (!quiet) {
-            std::fprintf(stderr, "%s\n", stats.summary().c_str());
+    }
+
+    void discard() {
+        trace.discard();
+        frames.discard();
+        drawn.discard();
+    }
+
+    // Replaces the targets; false if one could not be written (the rest are then discarded).
+    bool commit() {
+        bool ok = drawn.commit() && frames.commit() && trace.commit();
+        if (!ok) {
+            discard();
         }
-        return traceOk && framesOk && stdoutOk;
+        return ok;
+    }
+
+    static bool failedOtherThanPipe(const OutputFile& file) {
+        return file.failed() && !file.pipeClosed();
     }
 };
+
+const char* signalName(int signal) {
+    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a closed pipe";
+}
+
+// Ends the run: a write error wins over everything (status 3), then a stop signal or a closed
+// pipe (128 + signal); otherwise every output is committed and the status is finalStatus.
+int finishRun(Outputs& outputs, const RunStats& stats, bool quiet, int finalStatus) {
+    int signal = StopSignals::received();
+    int status = finalStatus;
+    if (outputs.writeFailed()) {
+        outputs.discard();
+        status = exitOutputFailed;
+    } else if (signal != 0 || outputs.pipeClosed()) {
+        outputs.discard();
+        status = StopSignals::exitStatus(signal != 0 ? signal : SIGPIPE);
+        if (!quiet) {
+            std::fprintf(stderr, "sphere-sim: stopped by %s after frame %d; no file replaced\n",
+                         signalName(signal), stats.frames);
+        }
+    } else if (!outputs.commit()) {
+        status = exitOutputFailed;
+    }
+    outputs.report();
+    if (!quiet) {
+        std::fprintf(stderr, "%s\n", stats.summary().c_str());
+    }
+    return status;
+}
 
 int run(int argc, char** argv) {
     ParseResult parsed = parseSimOptions(argc, argv);
@@ -69,29 +147,49 @@ int run(int argc, char** argv) {
         std::fputs(simUsage(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("sphere-sim %s\n", spheresVersion());
+        return 0;
+    }
+    for (const std::string& warning : parsed.warnings) {
+        std::fprintf(stderr, "sphere-sim: warning: %s\n", warning.c_str());
+    }
 
+    StopSignals::install();
     Outputs outputs;
-    outputs.quiet = options.quiet;
-    if (!options.tracePath.empty() && !outputs.trace.open(options.tracePath, traceHeader)) {
-        std::fprintf(stderr, "sphere-sim: --trace: cannot create '%s'\n",
-                     options.tracePath.c_str());
+    if (!outputs.open(options)) {
         return exitBadOption;
     }
-    if (!options.framesPath.empty() && !outputs.frames.open(options.framesPath, framesHeader)) {
-        std::fprintf(stderr, "sphere-sim: --frames-out: cannot create '%s'\n",
-                     options.framesPath.c_str());
-        outputs.trace.discard();
-        return exitBadOption;
-    }
+    bool stderrIsTerminal = !options.quiet && isatty(STDERR_FILENO) == 1;
+    bool stdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
 
     // The program's start-up, with the scene's size, generator state and spread chosen here.
-    buildScene(*new World(), options.bodies, options.seed, options.spread);
+    {
+        StartupProgress placing(
+            stderr, "sphere-sim: placing " + std::to_string(options.bodies) + " bodies in the tree",
+            stderrIsTerminal);
+        buildScene(options.bodies, options.seed, options.spread);
+    }
+    if (int outside = countOutsideRoot()) {
+        std::fprintf(stderr,
+                     "sphere-sim: warning: --spread %g puts %d of %d bodies outside the root "
+                     "sphere (radius %g) at start\n",
+                     static_cast<double>(options.spread), outside, bodyCount,
+                     static_cast<double>(QuerySphereTree::rootRadius));
+    }
     registerKeyBindings();
 
     RunStats stats;
     stats.alive = countAlive();
     stats.peakTreeNodes = world->getTree().countNodes();
-    ProgressBar progress(stderr, options.frames, !options.quiet && isatty(STDERR_FILENO) == 1);
+    ProgressBar progress(stderr, options.frames, stderrIsTerminal);
+    progress.update(0, stats.alive);
+    if (outputs.frames.isOpen()) {
+        outputs.frames.print("%s\n", options.timings ? framesTimedHeader : framesHeader);
+    }
+    if (outputs.trace.isOpen()) {
+        outputs.trace.print("%s\n", traceHeader);
+    }
 
     float projection[16];
     defaultProjectionMatrix(projection);
@@ -116,24 +214,36 @@ int run(int argc, char** argv) {
                 stats.peakTreeNodes = nodes;
             }
             if (options.printDrawn && outcome.drawn >= 1) {
-                std::printf("Spheres Drawn: %d\n", outcome.drawn);
+                // On a terminal the line goes above the progress bar, never into it.
+                if (stdoutIsTerminal) {
+                    progress.clear();
+                }
+                outputs.drawn.print("Spheres Drawn: %d\n", outcome.drawn);
+                outputs.drawn.flush();
             }
             if (outputs.frames.isOpen()) {
-                std::fprintf(outputs.frames.handle(), "%d,%d,%d,%d\n", frame, outcome.drawn,
-                             stats.alive, outcome.contacts);
+                writeFrameRow(outputs.frames, frame, outcome.drawn, stats.alive, outcome.contacts,
+                              options.timings, took.count() * 1000.0);
             }
             progress.update(frame, stats.alive);
         }
         if (outputs.trace.isOpen() && frame % options.every == 0) {
-            writeTraceRows(outputs.trace.handle(), frame, bodyArray, bodyCount);
+            writeTraceRows(outputs.trace, frame, bodyArray, bodyCount);
+        }
+        // A failed write or a stop signal ends the run here, at the end of the frame.
+        if (outputs.failed() || StopSignals::received() != 0) {
+            break;
         }
 
         // The presses listed for this frame, in order, through the program's own key handler.
         for (; nextKey != options.keys.end() && nextKey->afterFrame == frame; ++nextKey) {
             if (nextKey->key == 27) {
-                // The handler ends the process with status 1: everything is written first.
+                // The handler ends the process with status 1, so everything is settled first.
                 progress.finish();
-                outputs.finish(stats);
+                int status = finishRun(outputs, stats, options.quiet, exitEsc);
+                if (status != exitEsc) {
+                    return status;
+                }
             }
             handleKey(nextKey->key, 0, 0);
         }
@@ -142,7 +252,7 @@ int run(int argc, char** argv) {
         }
     }
     progress.finish();
-    return outputs.finish(stats) ? EXIT_SUCCESS : exitOutputFailed;
+    return finishRun(outputs, stats, options.quiet, EXIT_SUCCESS);
 }
 
 } // namespace
@@ -151,7 +261,8 @@ int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "sphere-sim: out of memory\n");
+        // The outputs' destructors have removed their temporary files on the way out.
+        std::fprintf(stderr, "sphere-sim: out of memory; no file replaced\n");
         return exitOutputFailed;
     }
 }

@@ -9,6 +9,12 @@ class DebugDraw {
 public:
     /// A body's sphere at its present position, lit and filled in red.
     virtual void drawBody(const Vector3& position, float radius) = 0;
+    /// A bounding sphere of the hierarchy (the root at level 0), sent before the nodes below it.
+    /// Draws nothing unless overridden.
+    virtual void drawBounds(const Vector3& /*center*/, float /*radius*/, int /*level*/) {}
+    /// The sphere of a leaf whose body has died (it left the root), sent before that body.
+    /// Draws nothing unless overridden.
+    virtual void drawEscapedLeaf(const Vector3& /*center*/, float /*radius*/) {}
 
 protected:
     ~DebugDraw() = default;

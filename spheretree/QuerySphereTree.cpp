@@ -4,6 +4,8 @@
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
 
+#include <cmath>
+
 #ifdef SPHERES_VALIDATE
 #include "spheretree/TreeChecker.h"
 
@@ -40,9 +42,31 @@ void QuerySphereTree::update() {
 
 // The walks below visit the live children lists: no query changes the tree, so no copy is
 // needed and the results come in the same order.
+//
+// Every per-node test is written "reject when outside", which a NaN never meets, so a query with
+// a NaN or an infinity in its arguments would return every leaf. The public entry points turn
+// such a query away before any walk: it finds nothing. Finite arguments are never turned away.
+
+namespace {
+
+bool hasFinitePlanes(const Frustum& frustum) {
+    for (int i = 0; i < 6; ++i) {
+        const Plane& p = *frustum.getPlane(i);
+        if (!(std::isfinite(p.a) && std::isfinite(p.b) && std::isfinite(p.c) &&
+              std::isfinite(p.d))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                                TimeList& times) {
+    if (!isFinite(origin) || !isFinite(direction)) {
+        return;
+    }
     queryRayNode(origin, direction, root, bodies, times);
 }
 
@@ -65,6 +89,9 @@ void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& directi
 
 void QuerySphereTree::querySegment(const Vector3& start, const Vector3& end, BodyList& bodies,
                                    TimeList& times) {
+    if (!isFinite(start) || !isFinite(end)) {
+        return;
+    }
     querySegmentNode(Segment(start, end), root, bodies, times);
 }
 
@@ -85,6 +112,9 @@ void QuerySphereTree::querySegmentNode(const Segment& segment, TreeNode* node, B
 }
 
 void QuerySphereTree::queryFrustum(const Frustum& frustum, BodyList& bodies) {
+    if (!hasFinitePlanes(frustum)) {
+        return;
+    }
     queryFrustumNode(frustum, root, bodies);
 }
 
@@ -118,6 +148,10 @@ void QuerySphereTree::queryFrustumNode(const Frustum& frustum, TreeNode* node, B
 }
 
 void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList& bodies) {
+    // An infinite radius holds everything; minus infinity, like NaN, holds nothing.
+    if (!isFinite(center) || std::isnan(radius) || radius == -INFINITY) {
+        return;
+    }
     querySphereNode(center, radius, root, bodies);
 }
 

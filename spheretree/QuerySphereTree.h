@@ -14,7 +14,9 @@ class SweepVisitor;
 /// queries by walking down from the root and pruning every node whose sphere cannot hold a
 /// result. Results come in depth-first order, children in the order they were added; queries
 /// only append to the caller's lists (body first, then its time) and change nothing else.
-/// Every leaf reachable from the root is visited, also one whose body has died.
+/// Every leaf reachable from the root is visited, also one whose body has died. A ray, segment,
+/// sphere or frustum query with a NaN or an infinity in its arguments finds nothing (a sphere
+/// of radius +infinity excepted, which holds every leaf).
 class QuerySphereTree final : public SphereTree {
 public:
     /// The radius of the fixed root sphere at the origin; a body whose swept sphere does not lie

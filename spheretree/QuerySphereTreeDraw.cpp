@@ -10,7 +10,12 @@ void QuerySphereTree::drawNode(TreeNode* node) {
     if (!debugDraw) {
         return;
     }
-    if ((node->flags & TreeNodeFlags::Leaf) && !(node->flags & TreeNodeFlags::Bounding)) {
+    if (node->flags & TreeNodeFlags::Bounding) {
+        debugDraw->drawBounds(node->center, node->radius, node->level);
+    } else if (node->flags & TreeNodeFlags::Leaf) {
+        if (!node->body->isAlive()) {
+            debugDraw->drawEscapedLeaf(node->center, node->radius);
+        }
         Vector3 p = node->body->getPosition();
         float rb = node->body->getRadius();
         debugDraw->drawBody(p, rb);

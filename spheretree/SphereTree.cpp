@@ -4,6 +4,7 @@
 #include "spheretree/TreeParameters.h"
 
 #include <algorithm>
+#include <cmath>
 
 SphereTree::SphereTree(float rootRadius, float maxLevels, float radiusDivisor, float rootSlack,
                        float slackScale) {
@@ -20,15 +21,18 @@ SphereTree::SphereTree(float rootRadius, float maxLevels, float radiusDivisor, f
 }
 
 SphereTree::~SphereTree() {
-    // The hierarchy holds the attached and escaped leaves; waiting leaves hang nowhere yet and
-    // stranded ones were cut loose, so each of the three is freed on its own.
-    destroySubtree(root);
+    // The hierarchy holds the attached leaves, escaped ones included; waiting leaves hang nowhere
+    // yet and stranded ones were cut loose, so those are freed on their own, before the walk
+    // frees the attached ones that the list of retired leaves also names.
+    for (TreeNode* leaf : retiredLeaves) {
+        if (leaf->parent == nullptr) {
+            delete leaf;
+        }
+    }
     for (TreeNode* leaf : integrateQueue) {
         delete leaf;
     }
-    for (TreeNode* leaf : strandedLeaves) {
-        delete leaf;
-    }
+    destroySubtree(root);
 }
 
 void SphereTree::destroySubtree(TreeNode* node) {
@@ -39,7 +43,9 @@ void SphereTree::destroySubtree(TreeNode* node) {
 }
 
 std::size_t SphereTree::countNodes() const {
-    return countSubtree(root) + integrateQueue.size() + strandedLeaves.size();
+    auto stranded = std::count_if(retiredLeaves.begin(), retiredLeaves.end(),
+                                  [](const TreeNode* leaf) { return leaf->parent == nullptr; });
+    return countSubtree(root) + integrateQueue.size() + static_cast<std::size_t>(stranded);
 }
 
 std::size_t SphereTree::countSubtree(const TreeNode* node) {
@@ -56,10 +62,11 @@ void SphereTree::insert(Body* body) {
     // The present sphere: the leaf is refreshed to the swept sphere before it is placed.
     leaf->radius = body->getRadius();
     leaf->center = body->getPosition();
-    // A body that is no longer finite (one that died of an overflow and is added again) waits
-    // with an empty sphere instead, so no node ever holds a non-finite value; the next update
-    // refreshes the leaf and strands it if the body is still not finite.
-    if (!leaf->hasFiniteSphere()) {
+    // A body the tree does not accept (one that died of an overflow and is added again, or one
+    // with a negative radius) waits with an empty sphere instead, so no node ever holds a
+    // non-finite value or a negative radius; the next update strands the leaf if the body still
+    // breaks the rule.
+    if (!isAcceptable(leaf)) {
         leaf->radius = 0.0f;
         leaf->center = Vector3::zero;
     }
@@ -69,13 +76,21 @@ void SphereTree::insert(Body* body) {
 }
 
 void SphereTree::remove(Body* body) {
-    auto found = std::find_if(leaves.begin(), leaves.end(),
-                              [body](const TreeNode* leaf) { return leaf->body == body; });
+    // A listed leaf first; a body whose leaves all left the list (it escaped the root, or broke
+    // what the tree accepts) still has its earliest retired leaf freed, so bodies that come and
+    // go leave nothing behind.
+    auto ofBody = [body](const TreeNode* leaf) { return leaf->body == body; };
+    TreeNodeList* list = &leaves;
+    auto found = std::find_if(leaves.begin(), leaves.end(), ofBody);
     if (found == leaves.end()) {
-        return;
+        list = &retiredLeaves;
+        found = std::find_if(retiredLeaves.begin(), retiredLeaves.end(), ofBody);
+        if (found == retiredLeaves.end()) {
+            return;
+        }
     }
     TreeNode* leaf = *found;
-    leaves.remove(leaf);
+    list->erase(found);
     this->removeNode(leaf);
 }
 
@@ -90,11 +105,12 @@ void SphereTree::removeNode(TreeNode* node) {
     if (node->flags & TreeNodeFlags::IntegrateQueued) {
         integrateQueue.remove(node);
     }
-    // remove() has taken its leaf off the list already; a leaf removed directly must not stay
+    // remove() has taken its leaf off its list already; a leaf removed directly must not stay
     // listed either, or the next update would refresh (and tear-down free) a destroyed node.
     if (node->flags & TreeNodeFlags::Leaf) {
         leaves.remove(node);
-        strandedLeaves.remove(node);
+        retiredLeaves.remove(node);
+        escapedLeaves.remove(node);
     }
     if (node->parent != nullptr) {
         this->queueRecompute(node->parent);
@@ -102,15 +118,13 @@ void SphereTree::removeNode(TreeNode* node) {
     }
     // The tree itself only removes empty nodes. Should a caller remove a node that still has
     // children, its leaves are not lost: those still refreshed wait to be placed again, and
-    // escaped ones are cut loose; the bounding nodes below it go with it.
+    // retired ones are cut loose and stay retired; the bounding nodes below it go with it.
     while (!node->children.empty()) {
         TreeNode* child = node->children.front();
         child->detach();
         if (child->flags & TreeNodeFlags::Leaf) {
             if (std::find(leaves.begin(), leaves.end(), child) != leaves.end()) {
                 this->queueIntegrate(child);
-            } else {
-                strandedLeaves.push_back(child);
             }
         } else {
             this->removeNode(child);
@@ -123,9 +137,15 @@ TreeNode* SphereTree::getRoot() {
     return root;
 }
 
+bool SphereTree::isAcceptable(TreeNode* leaf) {
+    // isless, not <, so a NaN radius raises no invalid-operation flag.
+    return leaf->hasFiniteSphere() && !std::isless(leaf->body->getRadius(), 0.0f);
+}
+
 void SphereTree::strandLeaf(TreeNode* leaf) {
     // A non-finite sphere must not reach a recompute, where it would poison every node above it,
-    // so the leaf leaves the hierarchy and the queues for good and is handled as escaped.
+    // and a negative radius would keep the leaf inside every sphere for ever, so the leaf leaves
+    // the hierarchy and the queues for good and is handled as escaped.
     if (leaf->flags & TreeNodeFlags::IntegrateQueued) {
         integrateQueue.remove(leaf);
         leaf->flags &= ~TreeNodeFlags::IntegrateQueued;
@@ -134,14 +154,14 @@ void SphereTree::strandLeaf(TreeNode* leaf) {
         this->queueRecompute(leaf->parent);
         leaf->detach();
     }
-    strandedLeaves.push_back(leaf);
     escapedLeaves.push_back(leaf);
+    retiredLeaves.push_back(leaf);
 }
 
 void SphereTree::update() {
     for (TreeNode* leaf : leaves) {
         leaf->refreshFromBody();
-        if (!leaf->hasFiniteSphere()) {
+        if (!isAcceptable(leaf)) {
             strandLeaf(leaf);
             continue;
         }
@@ -158,6 +178,7 @@ void SphereTree::update() {
             leaf->detach();
         } else {
             escapedLeaves.push_back(leaf);
+            retiredLeaves.push_back(leaf);
         }
     }
 

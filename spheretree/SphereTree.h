@@ -17,6 +17,12 @@ bool isTooLargeForChild(const TreeNode& parent, float radius);
 /// leaf of a body that left the root, and the second leaf of a body inserted twice, still point
 /// at it after the body has gone from the World.
 ///
+/// What the tree accepts: a body with a finite position and a finite, non-negative radius,
+/// inserted once. A body that breaks this is not refused: at the next update its leaf is
+/// handled as escaped (its body dies) and cut loose from the hierarchy, so no node ever holds a
+/// non-finite sphere or a negative radius. A body inserted twice gets two leaves, both refreshed
+/// and placed; each remove takes out one of them, the earlier first.
+///
 /// Every call from one tree operation to another goes through the virtual table, so a derived
 /// tree's override takes part in the whole algorithm.
 class SphereTree {
@@ -29,11 +35,12 @@ public:
 
     /// Queues a new leaf for body; queries see it after the next update.
     virtual void insert(Body* body);
-    /// Destroys the earliest remaining leaf of body; nothing happens if there is none.
+    /// Destroys one leaf of body: the earliest in the list of leaves, or else the earliest of
+    /// its retired leaves (escaped or stranded); nothing happens if it has none.
     virtual void remove(Body* body);
-    /// Takes node out of the queues, the list of leaves and its parent (which is queued for
-    /// recompute), and destroys it. Leaves below a node that still has children wait to be
-    /// placed again.
+    /// Takes node out of the queues, the lists of leaves and its parent (which is queued for
+    /// recompute), and destroys it. Listed leaves below a node that still has children wait to be
+    /// placed again; retired ones are cut loose.
     virtual void removeNode(TreeNode* node);
     virtual TreeNode* getRoot();
     /// Refreshes every leaf from its body, re-places leaves that left their parent, re-fits the
@@ -53,8 +60,11 @@ public:
     const TreeNodeList& getRecomputeQueue() const { return recomputeQueue; }
     const TreeNodeList& getIntegrateQueue() const { return integrateQueue; }
     const TreeNodeList& getEscapedLeaves() const { return escapedLeaves; }
-    /// Leaves whose sphere stopped being finite: detached and kept only to be freed.
-    const TreeNodeList& getStrandedLeaves() const { return strandedLeaves; }
+    /// Leaves the update no longer refreshes, kept until remove frees them, in the order they
+    /// left the list of leaves: escaped ones, still hanging under their last parent (queries
+    /// still reach them), and stranded ones, cut loose (no parent) because their body broke
+    /// what the tree accepts.
+    const TreeNodeList& getRetiredLeaves() const { return retiredLeaves; }
     /// Nodes the tree holds in memory: every node reachable from the root (root included),
     /// the waiting leaves and the stranded ones.
     std::size_t countNodes() const;
@@ -68,9 +78,10 @@ protected:
     TreeNodeList integrateQueue;
     TreeNodeList escapedLeaves;
     TreeNodeList leaves;
-    TreeNodeList strandedLeaves;
+    TreeNodeList retiredLeaves;
 
 private:
+    static bool isAcceptable(TreeNode* leaf);
     void strandLeaf(TreeNode* leaf);
     static void destroySubtree(TreeNode* node);
     static std::size_t countSubtree(const TreeNode* node);

@@ -37,12 +37,16 @@ struct Checker {
     std::unordered_map<const TreeNode*, int> recompute;
     std::unordered_map<const TreeNode*, int> integrate;
     std::unordered_set<const TreeNode*> refreshed;
+    std::unordered_set<const TreeNode*> retired;
     std::unordered_set<const TreeNode*> reachable;
 
     /// Rules shared by nodes in the hierarchy and waiting leaves.
     std::string checkCommon(const TreeNode& node) const {
         if (!node.hasFiniteSphere()) {
             return describe(node, "centre or radius is not finite");
+        }
+        if (node.radius < 0.0f) {
+            return describe(node, "negative radius");
         }
         auto inRecompute = recompute.find(&node);
         if (has(node, TreeNodeFlags::RecomputeQueued) != (inRecompute != recompute.end())) {
@@ -63,6 +67,10 @@ struct Checker {
     }
 
     std::string checkLeaf(const TreeNode& leaf, const TreeNode& parent) {
+        // Otherwise remove could never free it.
+        if (refreshed.count(&leaf) == 0 && retired.count(&leaf) == 0) {
+            return describe(leaf, "an attached leaf is neither listed nor retired");
+        }
         if (leaf.level > getMaxLevel() + 1) {
             return describe(leaf, "leaf deeper than one below the deepest bounding level");
         }
@@ -158,6 +166,7 @@ std::string checkTree(SphereTree& tree, TreeCheckMode mode) {
                     countEntries(tree.getRecomputeQueue()),
                     countEntries(tree.getIntegrateQueue()),
                     {},
+                    {},
                     {}};
     for (const auto* queue : {&checker.recompute, &checker.integrate}) {
         for (const auto& entry : *queue) {
@@ -169,6 +178,11 @@ std::string checkTree(SphereTree& tree, TreeCheckMode mode) {
     for (const TreeNode* leaf : tree.getLeaves()) {
         if (!checker.refreshed.insert(leaf).second) {
             return describe(*leaf, "listed twice among the leaves");
+        }
+    }
+    for (const TreeNode* leaf : tree.getRetiredLeaves()) {
+        if (!checker.retired.insert(leaf).second) {
+            return describe(*leaf, "listed twice among the retired leaves");
         }
     }
     // QuerySphereTree's update empties this list; the base update leaves it filled.
@@ -203,10 +217,15 @@ std::string checkTree(SphereTree& tree, TreeCheckMode mode) {
             return describe(*leaf, "a listed leaf is neither attached nor waiting");
         }
     }
-    for (const TreeNode* leaf : tree.getStrandedLeaves()) {
-        if (leaf->parent != nullptr || checker.reachable.count(leaf) != 0 ||
-            checker.refreshed.count(leaf) != 0) {
-            return describe(*leaf, "a stranded leaf is still linked into the tree");
+    // Retired leaves are off the list of leaves and out of the queues: escaped ones still hang
+    // in the hierarchy, stranded ones hang nowhere.
+    for (const TreeNode* leaf : tree.getRetiredLeaves()) {
+        if (checker.refreshed.count(leaf) != 0 || checker.integrate.count(leaf) != 0) {
+            return describe(*leaf, "a retired leaf is still refreshed or queued");
+        }
+        if ((leaf->parent != nullptr) != (checker.reachable.count(leaf) != 0)) {
+            return describe(*leaf, "a retired leaf with a parent must hang in the hierarchy, "
+                                   "one without must not");
         }
     }
     return "";

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake
     libgtest-dev libbenchmark-dev
-    freeglut3-dev libglu1-mesa-dev mesa-utils
+    freeglut3-dev libglu1-mesa-dev mesa-utils libpng-dev
     xvfb xauth xdotool imagemagick x11-apps
     clang libclang-rt-14-dev valgrind
 )

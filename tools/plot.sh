@@ -10,18 +10,63 @@
 #                                             --benchmark_out_format=csv)
 #   tools/plot.sh table RESULTS.csv VISITS.csv  the Markdown table of docs/benchmarks.md, from
 #                                             the results of sphere-bench and sphere-bench-visits
+#   tools/plot.sh --help                      this text
+#
+# A chart is written to a temporary file beside OUT.png and renamed when gnuplot succeeds, so a
+# failed run leaves an existing OUT.png as it was. Exit status: 0 done, 2 bad arguments, 1 gnuplot
+# failed.
 set -euo pipefail
 
 usage() {
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//' >&2
-    exit 2
+    sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'
 }
 
-[ $# -eq 3 ] || usage
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+    usage
+    exit 0
+fi
+[ $# -eq 3 ] || { usage >&2; exit 2; }
 kind=$1
 input=$2
 output=$3
 [ -r "$input" ] || { echo "plot.sh: cannot read '$input'" >&2; exit 2; }
+
+# Checks OUT.png before gnuplot runs: gnuplot that cannot open its output writes the PNG's bytes
+# to standard output instead.
+check_output() {
+    local folder
+    folder=$(dirname -- "$output")
+    if [ -d "$output" ]; then
+        echo "plot.sh: cannot write '$output': it is a directory" >&2
+        exit 2
+    elif [ ! -d "$folder" ]; then
+        echo "plot.sh: cannot write '$output': no folder '$folder'" >&2
+        exit 2
+    elif [ ! -w "$folder" ] || [ ! -x "$folder" ] || { [ -e "$output" ] && [ ! -w "$output" ]; }; then
+        echo "plot.sh: cannot write '$output': permission denied" >&2
+        exit 2
+    fi
+}
+
+# Runs gnuplot on the script on standard input with the output set to a temporary file, which
+# replaces OUT.png only if gnuplot made it; gnuplot's standard output never reaches a terminal.
+plot() {
+    local partial
+    partial=$(mktemp "$output.tmp-XXXXXX")
+    if { echo "set output \"$partial\""; cat; } | gnuplot >/dev/null && [ -s "$partial" ]; then
+        # mktemp makes the file private: give it the mode the replaced or a new file would have.
+        if [ -e "$output" ]; then
+            chmod --reference="$output" -- "$partial"
+        else
+            chmod "$(printf '%o' $((0666 & ~$(umask))))" -- "$partial"
+        fi
+        mv -f -- "$partial" "$output"
+    else
+        rm -f -- "$partial"
+        echo "plot.sh: gnuplot failed; '$output' is unchanged" >&2
+        exit 1
+    fi
+}
 
 if [ "$kind" = table ]; then
     [ -r "$output" ] || { echo "plot.sh: cannot read '$output'" >&2; exit 2; }
@@ -72,15 +117,15 @@ if [ "$kind" = table ]; then
         }' "$input" "$output"
     exit 0
 fi
+check_output
 command -v gnuplot >/dev/null || { echo "plot.sh: gnuplot not found (apt-get install gnuplot-nox)" >&2; exit 2; }
 
 case "$kind" in
 frames)
-    head -1 "$input" | grep -qx 'frame,drawn,alive,contacts' ||
+    head -1 "$input" | grep -qxE 'frame,drawn,alive,contacts(,ms)?' ||
         { echo "plot.sh: '$input' is not a sphere-sim --frames-out file" >&2; exit 2; }
-    gnuplot <<GNUPLOT
+    plot <<GNUPLOT
 set terminal pngcairo size 900,500 font ",11"
-set output "$output"
 set datafile separator ","
 set key right center
 set xlabel "frame"
@@ -113,9 +158,8 @@ bench)
     done
     [ -s "$data.TreeFrame" ] ||
         { echo "plot.sh: no TreeFrame minimum rows in '$input'" >&2; exit 2; }
-    gnuplot <<GNUPLOT
+    plot <<GNUPLOT
 set terminal pngcairo size 900,500 font ",11"
-set output "$output"
 set logscale xy
 set key top left
 set xlabel "bodies"

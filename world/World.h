@@ -12,7 +12,11 @@ class QuerySphereTree;
 /// The simulation container: the bodies being simulated and the tree that indexes them.
 ///
 /// The World owns its tree and destroys it with itself; it never destroys a body. Bodies must
-/// outlive the World (the tree keeps pointing at bodies that have died or been removed).
+/// outlive the World (the tree keeps pointing at bodies that have died, until they are removed).
+///
+/// A body is added once, with a finite, non-negative radius (see Body). A body added twice is
+/// listed twice, integrated twice per step and gets two leaves; removeBody then forgets both
+/// entries but frees only the earlier leaf, and a second removeBody frees the other.
 class World {
 public:
     /// An empty World with a new tree; sets the process-wide tree parameters.
@@ -28,7 +32,8 @@ public:
     virtual void draw();
     /// Appends body and queues it in the tree; queries find it after the next step. Returns 1.
     virtual int addBody(Body* body);
-    /// Forgets every entry of body and removes one of its leaves from the tree. Returns 1.
+    /// Forgets every entry of body and frees one of its leaves, also one whose body died by
+    /// leaving the root or breaking what the tree accepts. Returns 1.
     virtual int removeBody(Body* body);
     virtual void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                           TimeList& times);

@@ -76,7 +76,8 @@ args=(--frames "$frames" --bodies "$bodies" --seed "$seed" --every "$frames"
 pid=$!
 
 # Resident memory, sampled while the run goes on: the first sample once the baseline frame is
-# written (the per-frame file lags by at most one buffer), then the largest one after it.
+# written (the per-frame file, under its temporary name until the run ends, lags by at most one
+# buffer), then the largest one after it.
 baseline=0 peak=0 polls=0
 while kill -0 "$pid" 2>/dev/null; do
     rss=""
@@ -85,8 +86,8 @@ while kill -0 "$pid" 2>/dev/null; do
     done <"/proc/$pid/status" 2>/dev/null || true
     if [ -n "$rss" ]; then
         # Counting lines forks, so it is done only every tenth poll and only until the baseline.
-        if [ "$baseline" -eq 0 ] && [ $((polls++ % 10)) -eq 0 ] && [ -f "$work/frames.csv" ] &&
-            [ "$(wc -l <"$work/frames.csv")" -gt "$rssAfter" ]; then
+        if [ "$baseline" -eq 0 ] && [ $((polls++ % 10)) -eq 0 ] &&
+            [ "$(cat "$work"/frames.csv.tmp-* 2>/dev/null | wc -l)" -gt "$rssAfter" ]; then
             baseline=$rss
         fi
         if [ "$baseline" -gt 0 ] && [ "$rss" -gt "$peak" ]; then

@@ -48,7 +48,8 @@ auto state(Body* body) {
 // frame, and the positions after 200 frames pinned by a hash that prints its actual value.
 TEST(BruteForceFrameTest, SameStatesAsTheTreeFrameAndThePinnedPositionHash) {
     World world, scanWorld;
-    std::vector<Body*> bodies = buildScene(world, 100), scanned = buildScene(scanWorld, 100);
+    std::vector<Body*> bodies = makeStartScene(world, 100),
+                       scanned = makeStartScene(scanWorld, 100);
     MatrixFrustum frustum = defaultCameraFrustum();
     int contacts = 0;
     for (int frame = 1; frame <= 300; ++frame) {

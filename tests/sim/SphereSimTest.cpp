@@ -84,11 +84,8 @@ TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
         cameraTransX = cameraTransY = cameraTransZ = cameraRotX = cameraRotY = cameraRotZ = 0.0f;
         simulationRunning = true;
         registerKeyBindings();
-        World scene;
-        std::vector<std::unique_ptr<SphereBody>> owned;
-        for (Body* body : buildScene(scene, o.bodies, o.seed, o.spread)) {
-            owned.emplace_back(static_cast<SphereBody*>(body));
-        }
+        buildScene(o.bodies, o.seed, o.spread);
+        std::vector<Body*> bodies(bodyArray, bodyArray + bodyCount);
         float projection[16], modelview[16];
         defaultProjectionMatrix(projection);
         std::size_t row = 0;
@@ -99,19 +96,19 @@ TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
                                       cameraRotY, cameraRotZ, modelview);
                 BodyList visible;
                 FrameOutcome outcome =
-                    simulateFrame(scene, bodyArray, bodyCount, simulationRunning, timeStep,
+                    simulateFrame(*world, bodyArray, bodyCount, simulationRunning, timeStep,
                                   MatrixFrustum(projection, modelview), visible);
-                auto alive =
-                    std::count_if(owned.begin(), owned.end(), [](auto& b) { return b->isAlive(); });
+                auto alive = std::count_if(bodies.begin(), bodies.end(),
+                                           [](Body* b) { return b->isAlive(); });
                 ASSERT_GE(counts.size(), static_cast<std::size_t>(frame));
                 EXPECT_EQ(counts[frame - 1],
                           Row({f(frame), f(outcome.drawn), f(alive), f(outcome.contacts)}));
             }
-            for (std::size_t i = 0; frame % o.every == 0 && i < owned.size(); ++i, ++row) {
-                Vector3 p = owned[i]->getPosition(), v = owned[i]->getVelocity();
+            for (std::size_t i = 0; frame % o.every == 0 && i < bodies.size(); ++i, ++row) {
+                Vector3 p = bodies[i]->getPosition(), v = bodies[i]->getVelocity();
                 ASSERT_LT(row, rows.size());
                 EXPECT_EQ(rows[row], Row({f(frame), f(i), p.x, p.y, p.z, v.x, v.y, v.z,
-                                          f(owned[i]->isAlive())}));
+                                          f(bodies[i]->isAlive())}));
             }
             for (; press != o.keys.end() && press->afterFrame == frame && press->key != 27;
                  ++press) {
@@ -125,6 +122,11 @@ TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
                 break;
             }
         }
+        for (Body* body : bodies) {
+            delete static_cast<SphereBody*>(body);
+        }
+        delete world;
+        delete[] bodyArray;
     }
     bodyArray = nullptr;
 }

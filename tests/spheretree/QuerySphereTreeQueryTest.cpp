@@ -78,3 +78,75 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAgainstOneLeaf) {
         EXPECT_NEAR(c.time, c.expected, c.tolerance) << c.label;
     }
 }
+
+/// The cube -extent..extent on each axis, its planes set directly so that one can be spoiled.
+struct CubeFrustum : MatrixFrustum {
+    explicit CubeFrustum(float extent, int spoiled = -1, float value = 0.0f) {
+        for (int i = 0; i < 6; ++i) {
+            float sign = i % 2 ? 1.0f : -1.0f; // right, top and far face -x, -y and -z
+            (&planes[i].a)[i / 2] = i == 2 || i == 3 ? -sign : sign;
+            planes[i].d = extent;
+        }
+        if (spoiled >= 0) {
+            (&planes[spoiled / 4].a)[spoiled % 4] = value;
+        }
+    }
+};
+
+TEST(QuerySphereTreeQueryTest, NonFiniteArgumentsFindNothing) {
+    TreeScene scene;
+    for (float x : {-10.0f, 0.0f, 10.0f}) {
+        scene.add(x, 1.0f);
+    }
+    scene.tree.update();
+    const float inf = INFINITY, nan = NAN;
+    const Vector3 o = Vector3::zero, x(1.0f, 0.0f, 0.0f), far(-20.0f, 0.0f, 0.0f),
+                  end(20.0f, 0.0f, 0.0f);
+    auto found = [&](auto query) {
+        BodyList bodies;
+        TimeList times;
+        query(bodies, times);
+        return bodies.size();
+    };
+    auto ray = [&](Vector3 origin, Vector3 direction) {
+        return found(
+            [&](BodyList& b, TimeList& t) { scene.tree.queryRay(origin, direction, b, t); });
+    };
+    auto segment = [&](Vector3 start, Vector3 end) {
+        return found([&](BodyList& b, TimeList& t) { scene.tree.querySegment(start, end, b, t); });
+    };
+    auto sphere = [&](Vector3 center, float radius) {
+        return found([&](BodyList& b, TimeList&) { scene.tree.querySphere(center, radius, b); });
+    };
+    auto frustum = [&](const Frustum& f) {
+        return found([&](BodyList& b, TimeList&) { scene.tree.queryFrustum(f, b); });
+    };
+    const struct {
+        const char* label;
+        std::size_t found, expected;
+    } cases[] = {
+        {"ray: finite", ray(far, x), 3},
+        {"ray: NaN origin", ray(Vector3(nan, 0.0f, 0.0f), x), 0},
+        {"ray: infinite origin", ray(Vector3(0.0f, -inf, 0.0f), x), 0},
+        {"ray: NaN direction", ray(far, Vector3(1.0f, 0.0f, nan)), 0},
+        {"ray: infinite direction", ray(far, Vector3(inf, 0.0f, 0.0f)), 0},
+        {"segment: finite", segment(far, end), 3},
+        {"segment: infinite end", segment(far, Vector3(inf, 0.0f, 0.0f)), 0},
+        {"segment: NaN end", segment(far, Vector3(nan, 0.0f, 0.0f)), 0},
+        {"segment: infinite start", segment(Vector3(0.0f, 0.0f, -inf), end), 0},
+        {"segment: NaN start", segment(Vector3(0.0f, nan, 0.0f), end), 0},
+        {"sphere: finite", sphere(o, 100.0f), 3},
+        {"sphere: radius +infinity holds everything", sphere(o, inf), 3},
+        {"sphere: NaN centre", sphere(Vector3(nan, 0.0f, 0.0f), 100.0f), 0},
+        {"sphere: infinite centre", sphere(Vector3(0.0f, inf, 0.0f), 100.0f), 0},
+        {"sphere: NaN radius", sphere(o, nan), 0},
+        {"sphere: radius -infinity", sphere(o, -inf), 0},
+        {"frustum: finite", frustum(CubeFrustum(100.0f)), 3},
+        {"frustum: NaN normal", frustum(CubeFrustum(100.0f, 9, nan)), 0},
+        {"frustum: infinite offset", frustum(CubeFrustum(100.0f, 23, inf)), 0},
+        {"frustum: -infinite offset", frustum(CubeFrustum(100.0f, 3, -inf)), 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.found, c.expected) << c.label;
+    }
+}

@@ -89,12 +89,7 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
         for (Body* body : order) {
             SweptSphere s(body); // the present sphere prunes inner nodes
             compare(
-                0,
-                [&](const TreeNode& n, float& t) {
-                    return n.flags & TreeNodeFlags::Leaf
-                               ? n.body != s.body && s.contactTime(n.body, t)
-                               : !sphereMissesNode(s.position, s.radius, n.center, n.radius);
-                },
+                0, [&](const TreeNode& n, float& t) { return sweepAccepts(s, n, t); },
                 [&](BodyList& b, TimeList& t) { tree.querySweep(s.body, b, t); });
         }
         float x = draw(-8000.0f, 8000.0f); // one draw per statement: one order

@@ -44,6 +44,15 @@ inline Matrix translation(float x, float y, float z) {
     return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
 }
 
+/// The sweep query's test at one node: the body's present sphere against an inner node, the
+/// moving-sphere contact (with its time) on a leaf of another body.
+inline bool sweepAccepts(const SweptSphere& sweep, const TreeNode& node, float& time) {
+    if (!(node.flags & TreeNodeFlags::Leaf)) {
+        return !sphereMissesNode(sweep.position, sweep.radius, node.center, node.radius);
+    }
+    return node.body != sweep.body && sweep.contactTime(node.body, time);
+}
+
 /// A tree over bodies at rest that it keeps, for small scenes built by hand.
 struct TreeScene {
     QuerySphereTree tree;

@@ -1,0 +1,85 @@
+// remove frees leaves that left the list of leaves, and bodies the tree does not accept die.
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+/// A tree with one resident leaf at the origin: root, five bounding nodes and the leaf.
+struct ResidentScene : TreeScene {
+    ResidentScene() {
+        add(0.0f, 10.0f);
+        tree.update();
+    }
+    /// Inserts body, then updates with it moved out of the root: its leaf escapes.
+    TreeNode* escape(Body& body) {
+        tree.insert(&body);
+        TreeNode* leaf = tree.getLeaves().back();
+        tree.update();
+        body.setPosition(Vector3(600000.0f, 0.0f, 0.0f));
+        tree.update();
+        return leaf;
+    }
+};
+
+} // namespace
+
+TEST(SphereTreeMembershipTest, RemoveTakesListedLeavesFirstThenRetiredOnesInOrder) {
+    {
+        SCOPED_TRACE("an escaped leaf and a new one of the same body: the listed one goes first");
+        ResidentScene scene;
+        SphereBody body(Vector3::zero, 10.0f);
+        TreeNode* escaped = scene.escape(body);
+        ASSERT_FALSE(body.isAlive());
+        ASSERT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{escaped});
+        TreeNode* parent = escaped->parent;
+        ASSERT_NE(parent, nullptr) << "an escaped leaf keeps its parent";
+        scene.tree.insert(&body);
+        scene.tree.remove(&body);
+        EXPECT_TRUE(scene.tree.getLeaves().size() == 1u && scene.tree.getIntegrateQueue().empty());
+        EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{escaped});
+        scene.tree.remove(&body);
+        EXPECT_TRUE(scene.tree.getRetiredLeaves().empty());
+        EXPECT_EQ(scene.tree.getRecomputeQueue(), TreeNodeList{parent});
+        EXPECT_EQ(parent->children.size(), 1u);
+        EXPECT_EQ(scene.update(), "");
+        EXPECT_EQ(scene.tree.countNodes(), 7u);
+    }
+    SCOPED_TRACE("a body inserted twice whose leaves escape together: the earlier goes first");
+    ResidentScene scene;
+    SphereBody body(Vector3::zero, 10.0f);
+    scene.tree.insert(&body);
+    TreeNode* second = scene.escape(body);
+    ASSERT_EQ(scene.tree.getRetiredLeaves().size(), 2u);
+    scene.tree.remove(&body);
+    EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{second});
+    EXPECT_EQ(scene.update(), "");
+}
+
+TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutLoose) {
+    for (float radius : {0.0f, -0.0f, -1.0f, -FLT_MAX, INFINITY, -INFINITY, NAN}) {
+        bool accepted = radius == 0.0f;
+        // Inserted with that radius, or placed first and given it afterwards.
+        for (bool placedFirst : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << "radius " << radius << (placedFirst ? ", given" : ""));
+            ResidentScene scene;
+            TreeNode* leaf = scene.add(100.0f, placedFirst ? 10.0f : radius);
+            EXPECT_EQ(checkTree(scene.tree), "") << "a waiting leaf holds an acceptable sphere";
+            if (placedFirst) {
+                scene.tree.update();
+                leaf->body->setRadius(radius);
+            }
+            EXPECT_EQ(scene.update(), "");
+            EXPECT_TRUE(leaf->body->isAlive() == accepted &&
+                        (leaf->parent != nullptr) == accepted &&
+                        scene.tree.getRetiredLeaves().size() == (accepted ? 0u : 1u));
+            scene.tree.remove(leaf->body);
+            EXPECT_EQ(scene.update(), "");
+            EXPECT_EQ(scene.tree.countNodes(), 7u);
+        }
+    }
+}

@@ -1,0 +1,54 @@
+#include "view/Picking.h"
+
+#include "app/CameraMatrices.h"
+#include "tests/support/TestSupport.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+TEST(PickingTest, MouseRayRunsFromTheEyeThroughThePixel) {
+    float projection[16], modelview[16];
+    defaultProjectionMatrix(projection);
+    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
+    // The eye sits at z = 10000 looking down -z.
+    Ray centre = mouseRay(projection, modelview, 640, 480, 320, 240);
+    EXPECT_NEAR(centre.origin.z, 10000.0f, 0.01f);
+    EXPECT_NEAR(centre.direction.z, -1.0f, 1e-5f);
+    // The top edge is 37.5 degrees off the axis; y grows downwards in the window.
+    Ray top = mouseRay(projection, modelview, 640, 480, 320, 0);
+    EXPECT_NEAR(top.direction.y / -top.direction.z, std::tan(37.5 * 3.14159265 / 180.0) * 479 / 480,
+                1e-4);
+    // Turned half round about y, the eye looks down +z.
+    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 180.0f, 0.0f, modelview);
+    Ray behind = mouseRay(projection, modelview, 640, 480, 320, 240);
+    EXPECT_NEAR(behind.origin.z, -10000.0f, 0.05f);
+    EXPECT_NEAR(behind.direction.z, 1.0f, 1e-5f);
+}
+
+TEST(PickingTest, PicksTheDrawnSphereNearestTheEye) {
+    World scene;
+    std::deque<SphereBody> bodies;
+    auto add = [&](const Vector3& previous, const Vector3& position, float radius) {
+        bodies.push_back(makeBody(previous, position, radius));
+        scene.addBody(&bodies.back());
+    };
+    Vector3 far(0.0f, 0.0f, -2000.0f), near(0.0f, 0.0f, 2000.0f);
+    add(far, far, 100.0f);
+    add(near, near, 50.0f); // added later, nearer the eye
+    // Moved off the ray in its last step: its swept sphere is hit, its drawn sphere is not.
+    Vector3 onRay(0.0f, 0.0f, 5000.0f);
+    add(onRay, onRay, 100.0f);
+    scene.step(1.0e-9f);
+    bodies[2].setPosition(Vector3(0.0f, 3000.0f, 5000.0f));
+    scene.getTree().update();
+    Ray down{Vector3(0.0f, 0.0f, 9999.0f), Vector3(0.0f, 0.0f, -1.0f)};
+    BodyList hits;
+    TimeList times;
+    scene.getTree().queryRay(down.origin, down.direction, hits, times);
+    ASSERT_EQ(hits.size(), 3u); // the tree reports all three
+    EXPECT_EQ(pickBody(scene.getTree(), down), &bodies[1]);
+    Ray up{Vector3(0.0f, 0.0f, -9999.0f), Vector3(0.0f, 0.0f, 1.0f)};
+    EXPECT_EQ(pickBody(scene.getTree(), up), &bodies[0]);
+    Ray aside{Vector3(0.0f, 400.0f, 9999.0f), Vector3(0.0f, 0.0f, -1.0f)};
+    EXPECT_EQ(pickBody(scene.getTree(), aside), nullptr);
+}

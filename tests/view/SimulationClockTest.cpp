@@ -1,0 +1,74 @@
+#include "view/SimulationClock.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Frames run between start and end (seconds) when the window asks every interval seconds and
+// each frame costs frameCost seconds.
+int framesOver(SimulationClock& clock, double start, double end, double interval,
+               double frameCost = 0.001) {
+    int frames = 0;
+    int steps = static_cast<int>((end - start) / interval + 0.5);
+    for (int k = 0; k <= steps; ++k) {
+        frames += clock.framesDue(start + k * interval, frameCost);
+    }
+    return frames;
+}
+
+} // namespace
+
+TEST(SimulationClockTest, TheRateDoesNotDependOnHowOftenTheWindowDraws) {
+    for (double interval : {1.0 / 120.0, 1.0 / 60.0, 1.0 / 7.0, 0.25}) {
+        SimulationClock clock(30.0);
+        EXPECT_NEAR(framesOver(clock, 0.0, 10.0, interval), 300, 1) << interval;
+        EXPECT_EQ(clock.dropped(), 0);
+    }
+    // Rate 0: one frame per picture.
+    SimulationClock unthrottled(0.0);
+    EXPECT_EQ(framesOver(unthrottled, 0.0, 1.0, 0.1, 5.0), 11);
+}
+
+TEST(SimulationClockTest, OverrunningFramesRunFewerAndLeaveTimeToDraw) {
+    // Each frame takes three slots: one frame at a time, none while the window draws for as long
+    // as the frame took, and the time owed is not made up.
+    SimulationClock clock(30.0);
+    clock.framesDue(0.0, 0.1);
+    EXPECT_EQ(clock.framesDue(0.5, 0.1), 1);
+    EXPECT_EQ(clock.dropped(), 14);
+    EXPECT_EQ(clock.framesDue(0.6, 0.1), 0);
+    EXPECT_EQ(clock.framesDue(0.7, 0.1), 1);
+    EXPECT_EQ(clock.dropped(), 19);
+    // Cheap again: the catching up fits into one slot.
+    EXPECT_EQ(clock.framesDue(0.8, 0.001), 3);
+}
+
+TEST(SimulationClockTest, FrozenRunsOnlyTheFramesAskedForAndOwesNothing) {
+    SimulationClock clock(30.0);
+    EXPECT_EQ(framesOver(clock, 0.0, 1.0, 0.1), 30);
+    clock.toggleFrozen();
+    clock.step(); // one frame each, whatever the time
+    EXPECT_EQ(clock.framesDue(1.1, 0.001), 1);
+    EXPECT_EQ(framesOver(clock, 1.2, 5.0, 0.1), 0);
+    clock.step();
+    clock.step();
+    EXPECT_EQ(clock.framesDue(5.1, 0.001), 2);
+    clock.toggleFrozen();
+    clock.step(); // not frozen: nothing extra
+    EXPECT_EQ(framesOver(clock, 6.0, 7.0, 0.1), 30);
+}
+
+TEST(SimulationClockTest, RateKeysHalveAndDoubleWithinTheirBounds) {
+    SimulationClock clock(2.0);
+    clock.slower();
+    clock.slower();
+    EXPECT_EQ(clock.rate(), 1.0);
+    for (int i = 0; i < 9; ++i) {
+        clock.faster();
+    }
+    EXPECT_EQ(clock.rate(), 512.0);
+    clock.faster(); // past the top: one frame per picture
+    EXPECT_EQ(clock.rate(), 0.0);
+    clock.slower();
+    EXPECT_EQ(clock.rate(), 960.0);
+}

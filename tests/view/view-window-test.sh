@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# End-to-end tests of sphere-view under Xvfb:
+#   view-window-test.sh window VIEW SIM WORKDIR
+#     real key and mouse events: freeze, hide and show each tree level (its colour leaves and
+#     comes back in the picture), pick a body with a click, one frame, reset, Escape (status 0)
+#   view-window-test.sh trace VIEW SIM WORKDIR
+#     the view's --trace equals sphere-sim's for the same options and keys
+# The script runs itself under xvfb-run -a; a display that cannot be opened is tried again.
+set -euo pipefail
+
+if [ $# -ne 4 ] || { [ "$1" != window ] && [ "$1" != trace ]; }; then
+    echo "usage: view-window-test.sh window|trace VIEW SIM WORKDIR" >&2
+    exit 2
+fi
+mode=$1 view=$2 sim=$3 work=$4
+if [ -z "${SPHERES_UNDER_XVFB:-}" ]; then
+    mkdir -p "$work"
+    for _ in 1 2 3 4 5; do
+        rm -f "$work/.started"
+        status=0
+        SPHERES_UNDER_XVFB=1 xvfb-run -a -n $((100 + RANDOM % 800)) -s '-screen 0 800x600x24' \
+            bash "$0" "$@" || status=$?
+        if [ "$status" -ne 3 ] && [ -e "$work/.started" ]; then
+            exit "$status"
+        fi
+        echo "display not usable, trying another one" >&2
+    done
+    exit 1
+fi
+touch "$work/.started"
+out="$work/$mode.out"
+pid=""
+
+# In a sanitized build Mesa's driver is preloaded after the sanitizer's runtime: freeglut unloads
+# it at exit before the leak check, and preloaded it stays mapped, so the suppressions match what
+# it never frees.
+asan=$(ldd "$view" | awk '/libasan/ && !found { print $3; found = 1 }')
+driver=$(find /usr/lib -path '*/dri/swrast_dri.so' -print -quit 2>/dev/null)
+preload=${asan:+$asan $driver}
+run_view() { LD_PRELOAD="$preload" "$view" "$@"; }
+
+fail() {
+    echo "FAIL ($mode): $*" >&2
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    exit 1
+}
+
+# Polls for up to 10 s until the command succeeds.
+eventually() {
+    for _ in $(seq 100); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+last_frame() { grep -o '^frame [0-9]*' "$out" | tail -1 | cut -d' ' -f2; }
+frame_is() { [ "$(last_frame)" = "$1" ]; }
+frame_at_least() { [ "$(last_frame)" -ge "$1" ]; }
+
+# Pixels of exactly the colour "r,g,b" in the screenshot $1 (lines are drawn without blending).
+colour_count() {
+    convert "$1" -format %c histogram:info:- |
+        awk -v want="($2)" '{ gsub(/ /, "", $2) } $2 == want { n += $1 } END { print n + 0 }'
+}
+
+shot() { import -window root "$work/$1.png"; }
+
+# The GL colour of each tree level (0 is the root), as the view draws it.
+level_colours=("128,128,128" "77,128,255" "51,255,51" "255,255,51" "255,77,255" "51,255,255")
+
+case "$mode" in
+window)
+    run_view >"$out" 2>"$work/window.err" &
+    pid=$!
+    window=""
+    for _ in $(seq 200); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            grep -q 'failed to open display' "$work/window.err" && exit 3
+            fail "sphere-view ended before its window appeared"
+        fi
+        window=$(xdotool search --onlyvisible --name 'sphere-view' 2>/dev/null | head -1 || true)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || fail "no window titled 'sphere-view'"
+    xdotool windowfocus --sync "$window"
+
+    # Frozen: no frame runs, so the picture holds still.
+    eventually frame_at_least 3 || fail "frames do not run"
+    xdotool key f
+    sleep 0.5
+    frozen=$(last_frame)
+    sleep 1
+    [ "$(last_frame)" = "$frozen" ] || fail "frames ran while frozen"
+
+    shot all
+    for level in 0 1 2 3 4 5; do
+        colour=${level_colours[$level]}
+        shown=$(colour_count "$work/all.png" "$colour")
+        [ "$shown" -ge 20 ] || fail "level $level: only $shown pixels of its colour"
+        xdotool key "$level"
+        sleep 0.5
+        shot "hidden$level"
+        hidden=$(colour_count "$work/hidden$level.png" "$colour")
+        xdotool key "$level"
+        sleep 0.5
+        shot "again$level"
+        again=$(colour_count "$work/again$level.png" "$colour")
+        echo "level $level: $shown pixels, $hidden hidden, $again shown again"
+        [ "$hidden" -eq 0 ] || fail "level $level: $hidden pixels of its colour while hidden"
+        [ "$again" -eq "$shown" ] || fail "level $level: $again pixels shown again, not $shown"
+    done
+
+    # A click in the middle of a lit body, found in the picture, selects a body.
+    spot=$(convert "$work/all.png" -crop 600x340+120+220 +repage \
+        -fx 'r>0.3 && r>2*g && r>2*b ? 1 : 0' -morphology Erode Disk:6 txt:- |
+        awk -F'[,: ]+' '!found && /#FFFFFF|white/ { found = $1 + 120 " " $2 + 220 } END { print found }')
+    [ -n "$spot" ] || fail "no lit body to click in the picture"
+    read -r x y <<<"$spot"
+    xdotool mousemove "$x" "$y" click 1
+    eventually grep -q '^selected [0-9]' "$out" || fail "a click on a body at $x,$y selected none"
+    grep '^selected' "$out"
+
+    # One frame while frozen moves the frame number by exactly one.
+    xdotool key period
+    eventually frame_is $((frozen + 1)) || fail "'.' did not run one frame"
+    sleep 1
+    [ "$(last_frame)" = $((frozen + 1)) ] || fail "'.' ran more than one frame"
+
+    # Reset starts again at frame 0; thawed, frames run again.
+    xdotool key r
+    eventually frame_is 0 || fail "reset did not start again at frame 0"
+    xdotool key f
+    eventually frame_at_least 2 || fail "frames do not run after thawing"
+
+    xdotool key Escape
+    status=0
+    wait "$pid" || status=$?
+    pid=""
+    [ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
+    ;;
+trace)
+    # The demo's keys at chosen frames, and the same presses through sphere-sim.
+    run_both() {
+        local name=$1 expect_sim=$2
+        shift 2
+        local status=0
+        "$sim" --quiet --trace "$work/$name.sim.csv" "$@" || status=$?
+        [ "$status" -eq "$expect_sim" ] || fail "$name: sphere-sim ended with $status"
+        status=0
+        run_view --rate 0 --trace "$work/$name.view.csv" "$@" >"$out" 2>"$work/trace.err" ||
+            status=$?
+        grep -q 'failed to open display' "$work/trace.err" && exit 3
+        [ "$status" -eq 0 ] || fail "$name: sphere-view ended with $status"
+        cmp "$work/$name.sim.csv" "$work/$name.view.csv" || fail "$name: the traces differ"
+        echo "$name: $(wc -l <"$work/$name.view.csv") trace lines equal"
+    }
+    run_both keys 0 --frames 60 --keys 0:z,10:space,20:b,22:w,25:space,30:b,31:Z
+    run_both escape 1 --bodies 400 --seed 9 --spread 2 --frames 100 --keys 5:b,40:esc
+    ;;
+esac
+echo "PASS ($mode)"

@@ -1,0 +1,489 @@
+// sphere-view: the scene of sphere-demo with its bounding-sphere tree drawn level by level, at a
+// fixed simulation rate, with a body's sweep query shown as it runs.
+#include "app/AppGlobals.h"
+#include "app/CameraMatrices.h"
+#include "app/KeyBindings.h"
+#include "app/Version.h"
+#include "body/Body.h"
+#include "frustum/MatrixFrustum.h"
+#include "sim/StopSignals.h"
+#include "spheretree/QuerySphereTree.h"
+#include "view/GLViewDraw.h"
+#include "view/Picking.h"
+#include "view/PngFile.h"
+#include "view/SimulationClock.h"
+#include "view/ViewKeys.h"
+#include "view/ViewOptions.h"
+#include "view/ViewSession.h"
+#include "world/World.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int exitBadOption = 2;
+constexpr int exitOutputFailed = 3;
+// The frustum query sees as far as the demo does; the picture reaches past the root sphere so
+// that its outline and the largest bounding spheres show.
+constexpr double queryFar = 300000.0;
+constexpr double drawFar = 4.0 * QuerySphereTree::rootRadius;
+
+// Mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and per wheel notch,
+// and the most a button may move between press and release to count as a click.
+constexpr float orbitPerPixel = 0.5f;
+constexpr float zoomPerPixel = 50.0f;
+constexpr float zoomPerNotch = 500.0f;
+constexpr int clickSlop = 3;
+constexpr double pi = 3.14159265358979323846;
+
+ViewOptions options;
+ViewSession* session = nullptr;
+SimulationClock* simClock = nullptr;
+GLViewDraw drawer;
+int windowWidth = 640;
+int windowHeight = 480;
+bool showHelp = false;
+
+struct MouseState {
+    int button = -1;
+    int pressX = 0;
+    int pressY = 0;
+    int lastX = 0;
+    int lastY = 0;
+    bool dragged = false;
+} mouse;
+
+// Running figures for the heads-up text and the closing summary.
+struct Figures {
+    double start = 0.0;
+    long simulated = 0;
+    long pictures = 0;
+    double simSeconds = 0.0;
+    double drawSeconds = 0.0;
+    double lastDrawSeconds = 0.0;
+    // Smoothed per-second rates.
+    double simRate = 0.0;
+    double drawRate = 0.0;
+    double rateSince = 0.0;
+    long simulatedSince = 0;
+    long picturesSince = 0;
+} figures;
+
+double now() {
+    using Clock = std::chrono::steady_clock;
+    static const Clock::time_point origin = Clock::now();
+    return std::chrono::duration<double>(Clock::now() - origin).count();
+}
+
+void finish(int status) {
+    if (!session->closeTrace()) {
+        std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
+        status = exitOutputFailed;
+    }
+    double seconds = now() - figures.start;
+    std::fprintf(stderr,
+                 "sphere-view: %ld frames simulated, %ld pictures drawn in %.1f s; %.2f ms per "
+                 "frame, %.2f ms per picture\n",
+                 figures.simulated, figures.pictures, seconds,
+                 figures.simulated ? 1000.0 * figures.simSeconds / figures.simulated : 0.0,
+                 figures.pictures ? 1000.0 * figures.drawSeconds / figures.pictures : 0.0);
+    std::fflush(stdout);
+    std::exit(status);
+}
+
+void matrices(double far, float projection[16], float modelview[16]) {
+    int width = windowWidth;
+    int height = windowHeight;
+    perspectiveMatrix(75.0, reshapeAspect(width, height), 1.0, far, projection);
+    cameraModelviewMatrix(cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY,
+                          cameraRotZ, modelview);
+}
+
+// The demo's frustum for the window as it is and the camera as it is.
+MatrixFrustum cameraFrustum() {
+    float projection[16];
+    float modelview[16];
+    matrices(queryFar, projection, modelview);
+    return MatrixFrustum(projection, modelview);
+}
+
+void keyboard(unsigned char key, int x, int y);
+
+void runOneFrame() {
+    session->runFrame(cameraFrustum());
+    ++figures.simulated;
+    figures.simSeconds += session->lastFrameSeconds();
+    for (unsigned char key : session->takeDueKeys()) {
+        keyboard(key, 0, 0);
+    }
+}
+
+void keyboard(unsigned char key, int x, int y) {
+    // Escape ends the view before any binding is looked at.
+    if (key == 27) {
+        finish(EXIT_SUCCESS);
+    }
+    const ViewKey* viewKey = findViewKey(key);
+    if (!viewKey) {
+        handleKey(key, x, y);
+        return;
+    }
+    switch (viewKey->action) {
+    case ViewAction::Freeze:
+        simClock->toggleFrozen();
+        break;
+    case ViewAction::Step:
+        simClock->step();
+        break;
+    case ViewAction::Slower:
+        simClock->slower();
+        break;
+    case ViewAction::Faster:
+        simClock->faster();
+        break;
+    case ViewAction::Reset:
+        session->reset();
+        world->getTree().setDebugDraw(&drawer);
+        simClock->restart();
+        break;
+    case ViewAction::SelectNext:
+        session->cycleSelection(1);
+        break;
+    case ViewAction::SelectPrevious:
+        session->cycleSelection(-1);
+        break;
+    case ViewAction::Unselect:
+        session->select(-1);
+        break;
+    case ViewAction::ToggleLevel:
+        drawer.levelShown[viewKey->level] = !drawer.levelShown[viewKey->level];
+        break;
+    case ViewAction::ToggleStyle:
+        drawer.translucent = !drawer.translucent;
+        break;
+    case ViewAction::ToggleHelp:
+        showHelp = !showHelp;
+        break;
+    }
+}
+
+void special(int key, int x, int y) {
+    handleSpecialKey(key, x, y);
+}
+
+void pick(int x, int y) {
+    float projection[16];
+    float modelview[16];
+    matrices(queryFar, projection, modelview);
+    Ray ray = mouseRay(projection, modelview, windowWidth, windowHeight, x, y);
+    session->selectBody(pickBody(world->getTree(), ray));
+}
+
+void mouseButton(int button, int state, int x, int y) {
+    // The wheel comes as buttons 3 (away from the user: closer) and 4.
+    if ((button == 3 || button == 4) && state == GLUT_DOWN) {
+        cameraTransZ += button == 3 ? zoomPerNotch : -zoomPerNotch;
+        return;
+    }
+    if (state == GLUT_DOWN) {
+        mouse = MouseState{button, x, y, x, y, false};
+        return;
+    }
+    if (button == GLUT_LEFT_BUTTON && mouse.button == button && !mouse.dragged) {
+        pick(x, y);
+    }
+    mouse.button = -1;
+}
+
+void mouseMotion(int x, int y) {
+    int dx = x - mouse.lastX;
+    int dy = y - mouse.lastY;
+    mouse.lastX = x;
+    mouse.lastY = y;
+    if (std::abs(x - mouse.pressX) > clickSlop || std::abs(y - mouse.pressY) > clickSlop) {
+        mouse.dragged = true;
+    }
+    if (!mouse.dragged) {
+        return;
+    }
+    if (mouse.button == GLUT_LEFT_BUTTON) {
+        // Orbit: the scene turns about the origin under the fixed eye.
+        cameraRotY += orbitPerPixel * static_cast<float>(dx);
+        cameraRotX += orbitPerPixel * static_cast<float>(dy);
+    } else if (mouse.button == GLUT_RIGHT_BUTTON || mouse.button == GLUT_MIDDLE_BUTTON) {
+        cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
+    }
+}
+
+void reshape(int width, int height) {
+    reshapeAspect(width, height);
+    windowWidth = width;
+    windowHeight = height;
+    glViewport(0, 0, width, height);
+}
+
+void idle() {
+    // Interrupted or terminated: the files named are left as they were.
+    if (int signal = StopSignals::received()) {
+        session->discardTrace();
+        std::fprintf(stderr, "sphere-view: stopped by signal %d after frame %d; no file replaced\n",
+                     signal, session->frame());
+        std::exit(StopSignals::exitStatus(signal));
+    }
+    int due = simClock->framesDue(now(), session->lastFrameSeconds());
+    if (options.framesGiven) {
+        due = std::min(due, options.scene.frames - session->frame());
+    }
+    // A replayed press may freeze the view: the frames still due then wait.
+    bool frozen = simClock->frozen();
+    for (int i = 0; i < due && simClock->frozen() == frozen; ++i) {
+        runOneFrame();
+    }
+    glutPostRedisplay();
+}
+
+void text(int x, int y, const std::string& line) {
+    glRasterPos2i(x, y);
+    for (char c : line) {
+        glutBitmapCharacter(GLUT_BITMAP_8_BY_13, c);
+    }
+}
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+    char buffer[256];
+    va_list arguments;
+    va_start(arguments, pattern);
+    std::vsnprintf(buffer, sizeof buffer, pattern, arguments);
+    va_end(arguments);
+    return buffer;
+}
+
+std::vector<std::string> headsUpLines() {
+    std::vector<std::string> lines;
+    const FrameOutcome& outcome = session->lastOutcome();
+    lines.push_back(format("frame %d  alive %d/%d  contacts %d  drawn %d", session->frame(),
+                           session->alive(), bodyCount, outcome.contacts, drawer.drawnBodies));
+    std::string rate = simClock->rate() > 0.0 ? format("%g/s", simClock->rate()) : "max";
+    lines.push_back(format("rate %s%s%s  sim %.1f ms (%.0f/s)  draw %.1f ms (%.0f/s)", rate.c_str(),
+                           simClock->frozen() ? " FROZEN" : "", simulationRunning ? "" : " paused",
+                           1000.0 * session->lastFrameSeconds(), figures.simRate,
+                           1000.0 * figures.lastDrawSeconds, figures.drawRate));
+    TreeLevelCounts counts = countTreeLevels(world->getTree());
+    std::string levels = "nodes";
+    for (std::size_t level = 0; level < counts.bounding.size(); ++level) {
+        bool shown = level >= GLViewDraw::levelCount || drawer.levelShown[level];
+        levels += format(shown ? "  %zu:%d" : "  (%zu:%d)", level, counts.bounding[level]);
+    }
+    levels += format("  leaves %d  escaped %d", counts.leaves, counts.escaped);
+    lines.push_back(levels);
+    Body* selected = session->selectedBody();
+    if (selected) {
+        const SweepRecorder& sweep = session->sweep();
+        const SweepRecorder::Leaf* contact = sweep.earliestContact();
+        std::string partner = contact ? format("t %.3f with %d", static_cast<double>(contact->time),
+                                               session->indexOf(contact->body))
+                                      : std::string("none");
+        lines.push_back(format("body %d: entered %d rejected %d leaves %zu  contact %s",
+                               session->selectedIndex(), sweep.acceptedCount(),
+                               sweep.rejectedCount(), sweep.leaves().size(), partner.c_str()));
+    }
+    if (!showHelp) {
+        lines.push_back("h: keys");
+        return lines;
+    }
+    lines.push_back("q/Q a/A z/Z move, w/W s/S x/X turn, space pause, b recall, Esc quit");
+    lines.push_back("mouse: drag orbit, right drag or wheel zoom, click pick");
+    for (const ViewKey& key : viewKeys()) {
+        if (key.help) {
+            lines.push_back(key.help);
+        }
+    }
+    return lines;
+}
+
+void drawHeadsUp() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, windowWidth, 0.0, windowHeight);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    std::vector<std::string> lines = headsUpLines();
+    std::size_t widest = 0;
+    for (const std::string& line : lines) {
+        widest = std::max(widest, line.size());
+    }
+    // A dark panel under the text keeps it readable over the spheres.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    glRecti(0, windowHeight - 8 - 15 * static_cast<int>(lines.size()),
+            16 + 8 * static_cast<int>(widest), windowHeight);
+    glDisable(GL_BLEND);
+    glColor3f(0.85f, 0.85f, 0.85f);
+    int y = windowHeight - 16;
+    for (const std::string& line : lines) {
+        text(8, y, line);
+        y -= 15;
+    }
+    glEnable(GL_DEPTH_TEST);
+}
+
+void screenshot() {
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(windowWidth) *
+                                      static_cast<std::size_t>(windowHeight) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    std::string error = writePng(options.screenshotPath, pixels.data(), windowWidth, windowHeight);
+    if (!error.empty()) {
+        std::fprintf(stderr, "sphere-view: --screenshot: %s\n", error.c_str());
+        finish(exitOutputFailed);
+    }
+}
+
+void display() {
+    double started = now();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    float projection[16];
+    float modelview[16];
+    matrices(drawFar, projection, modelview);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(modelview);
+
+    MatrixFrustum bodyFrustum = cameraFrustum();
+    MatrixFrustum sceneFrustum(projection, modelview);
+    // One unit at distance 1 spans half the window's height over tan(37.5 degrees) pixels.
+    float pixelsPerUnit = static_cast<float>(0.5 * windowHeight / std::tan(37.5 * pi / 180.0));
+    drawer.begin(bodyFrustum, sceneFrustum, eyePosition(modelview), pixelsPerUnit);
+    world->draw();
+    drawer.finish();
+    drawer.drawSweep(session->sweep());
+    drawHeadsUp();
+    glFinish();
+
+    double took = now() - started;
+    figures.lastDrawSeconds = took;
+    figures.drawSeconds += took;
+    ++figures.pictures;
+    double since = now() - figures.rateSince;
+    if (since >= 1.0) {
+        figures.simRate = (figures.simulated - figures.simulatedSince) / since;
+        figures.drawRate = (figures.pictures - figures.picturesSince) / since;
+        figures.rateSince = now();
+        figures.simulatedSince = figures.simulated;
+        figures.picturesSince = figures.pictures;
+    }
+
+    bool last = options.framesGiven && session->frame() >= options.scene.frames;
+    if (last && !options.screenshotPath.empty()) {
+        screenshot();
+    }
+    glutSwapBuffers();
+    if (last) {
+        finish(EXIT_SUCCESS);
+    }
+}
+
+void initGLState() {
+    // The demo's fixed state: the same light and colour material for the bodies.
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHT0);
+    const GLfloat colour[4] = {0.75f, 0.85f, 0.9f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT, GL_DIFFUSE);
+}
+
+int run(int argc, char** argv) {
+    ViewParseResult parsed = parseViewOptions(argc, argv);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "sphere-view: %s\n", parsed.error.c_str());
+        return exitBadOption;
+    }
+    options = parsed.options;
+    if (options.help) {
+        std::fputs(viewUsage(), stdout);
+        return EXIT_SUCCESS;
+    }
+    if (options.version) {
+        std::printf("sphere-view %s\n", spheresVersion());
+        return EXIT_SUCCESS;
+    }
+    if (options.framesGiven || !options.screenshotPath.empty()) {
+        options.framesGiven = true;
+    }
+
+    // GLUT reads its own options; -geometry overrides the size and place set before.
+    glutInitWindowPosition(100, 100);
+    glutInitWindowSize(640, 480);
+    std::vector<char*> glutArgv;
+    for (std::string& argument : options.glutArguments) {
+        glutArgv.push_back(&argument[0]);
+    }
+    int glutArgc = static_cast<int>(glutArgv.size());
+    glutArgv.push_back(nullptr);
+    glutInit(&glutArgc, glutArgv.data());
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
+    glutCreateWindow("sphere-view");
+    windowWidth = glutGet(GLUT_WINDOW_WIDTH);
+    windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
+    initGLState();
+
+    StopSignals::install();
+    registerKeyBindings();
+    SimulationClock clock(options.rate);
+    simClock = &clock;
+    session = new ViewSession(options, stdout);
+    if (!session->openTrace()) {
+        std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
+        return exitOutputFailed;
+    }
+    world->getTree().setDebugDraw(&drawer);
+    figures.start = figures.rateSince = now();
+    for (unsigned char key : session->takeDueKeys()) {
+        keyboard(key, 0, 0);
+    }
+
+    glutKeyboardFunc(keyboard);
+    glutSpecialFunc(special);
+    glutMouseFunc(mouseButton);
+    glutMotionFunc(mouseMotion);
+    glutReshapeFunc(reshape);
+    glutDisplayFunc(display);
+    glutIdleFunc(idle);
+    glutMainLoop();
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Line-buffered, so a file or a pipe sees each line as it is written.
+    std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "sphere-view: out of memory\n");
+        return exitOutputFailed;
+    }
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/FrameLogic.h"
+#include "sim/OutputFile.h"
+#include "view/SweepRecorder.h"
+#include "view/ViewOptions.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class Frustum;
+class QuerySphereTree;
+
+/// Nodes of a tree by level, as the view lists them.
+struct TreeLevelCounts {
+    /// Bounding nodes (the root at level 0) by level.
+    std::vector<int> bounding;
+    int leaves = 0;
+    /// Leaves whose body has died.
+    int escaped = 0;
+};
+
+/// Counts the nodes reachable from the tree's root.
+TreeLevelCounts countTreeLevels(QuerySphereTree& tree);
+
+/// The view's scene and everything it does without a window: builds and resets the scene in the
+/// application globals, runs simulated frames through the frame function the other programs
+/// run, writes the trace and the standard-output lines, replays --keys and keeps the selected
+/// body and the record of its sweep query.
+class ViewSession {
+public:
+    /// Builds the scene; out receives the frame and selection lines.
+    ViewSession(const ViewOptions& options, std::FILE* out);
+    ViewSession(const ViewSession&) = delete;
+    ViewSession& operator=(const ViewSession&) = delete;
+    ~ViewSession();
+
+    /// Starts the --trace file, if one was asked for, with frame 0; false (traceError() tells why)
+    /// if it cannot. The file named is replaced only by closeTrace().
+    bool openTrace();
+    /// Writes the trace and puts it in place of the file named; false (traceError() tells why) if a
+    /// write failed, and then the file named is left as it was.
+    bool closeTrace();
+    /// Drops the trace written so far, leaving the file named as it was.
+    void discardTrace() { trace.discard(); }
+    /// What went wrong with the trace.
+    std::string traceError() const { return trace.error(); }
+
+    /// Builds the start-up scene again; the frame number starts again at 0.
+    void reset();
+    /// Runs one simulated frame with the given frustum; the selected body's sweep is recorded.
+    void runFrame(const Frustum& frustum);
+    /// The presses of --keys due after the current frame, each returned once.
+    std::vector<unsigned char> takeDueKeys();
+
+    /// Selects body index (-1: none) and writes the selection line.
+    void select(int index);
+    /// Selects body by its address (null: none).
+    void selectBody(Body* body);
+    /// Selects the next (step 1) or previous (step -1) alive body after the selected one.
+    void cycleSelection(int step);
+    int selectedIndex() const { return selected; }
+    Body* selectedBody() const;
+    /// Index of body in the scene, -1 if it is not one of its bodies.
+    int indexOf(const Body* body) const;
+    /// The last recorded sweep query of the selected body.
+    const SweepRecorder& sweep() const { return recorder; }
+    /// Records the selected body's sweep query on the scene as it is now, without a frame.
+    void recordSweepNow();
+
+    int frame() const { return frameNumber; }
+    int alive() const { return aliveCount; }
+    const FrameOutcome& lastOutcome() const { return outcome; }
+    /// Seconds the last simulated frame took.
+    double lastFrameSeconds() const { return frameSeconds; }
+
+private:
+    ViewOptions options;
+    std::FILE* out;
+    OutputFile trace;
+    std::size_t nextKey = 0;
+    int frameNumber = 0;
+    int aliveCount = 0;
+    int selected = -1;
+    FrameOutcome outcome;
+    double frameSeconds = 0.0;
+    SweepRecorder recorder;
+
+    void createScene();
+    void destroyScene();
+    void frameDone();
+};
