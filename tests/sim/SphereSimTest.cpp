@@ -131,19 +131,4 @@ TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
     bodyArray = nullptr;
 }
 
-// A bad option exits with status 2 and a message naming it, writes nothing on standard output
-// and creates no file.
-TEST(SphereSimTest, BadOptionsCreateNothing) {
-    std::string trace = workFile("bad.trace.csv"), table = workFile("bad.frames.csv"), out, err;
-    for (std::string args : {"--frame 3", "--frames ten", "--bodies 0", "--keys 5:enter",
-                             "--frames-out no/such/f.csv"}) {
-        int status =
-            runSim(args + " --print-drawn --trace " + trace + " --frames-out " + table, out, err);
-        EXPECT_NE(err.find(args.substr(0, args.find(' '))), std::string::npos) << err;
-        EXPECT_EQ(std::make_tuple(status, out), std::make_tuple(2, "")) << args;
-        EXPECT_FALSE(std::ifstream(trace).good() || std::ifstream(table).good()) << args;
-    }
-    EXPECT_EQ(runSim("--help", out, err), 0);
-}
-
 } // namespace
