@@ -98,6 +98,19 @@ double reshapeAspect(int& width, int& height) {
     return static_cast<double>(width) / height;
 }
 
+bool clampToViewportLimit(int& width, int& height, int maxWidth, int maxHeight) {
+    bool clamped = false;
+    if (maxWidth > 0 && width > maxWidth) {
+        width = maxWidth;
+        clamped = true;
+    }
+    if (maxHeight > 0 && height > maxHeight) {
+        height = maxHeight;
+        clamped = true;
+    }
+    return clamped;
+}
+
 MatrixFrustum defaultCameraFrustum() {
     float projection[16];
     float modelview[16];

@@ -20,5 +20,10 @@ void defaultProjectionMatrix(float out[16]);
 /// callback's viewport size and aspect ratio, free of division by zero.
 double reshapeAspect(int& width, int& height);
 
+/// Lowers a width or height above the renderer's largest viewport (GL_MAX_VIEWPORT_DIMS) to that
+/// limit (a limit of 0 or less is unknown and lowers nothing); returns true when it lowered one.
+/// Mesa's software renderer crashes drawing into a window larger than its viewport can be.
+bool clampToViewportLimit(int& width, int& height, int maxWidth, int maxHeight);
+
 /// The frustum of the program's first frame: default projection, camera at its start values.
 MatrixFrustum defaultCameraFrustum();

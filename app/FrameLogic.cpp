@@ -4,16 +4,20 @@
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
-FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
-                           float timeStep, const Frustum& frustum, BodyList& visible,
-                           const FrameSettings& settings) {
-    FrameOutcome outcome;
-    if (running) {
-        world.step(timeStep);
-    }
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <vector>
 
-    // Each body's earliest contact is resolved before the next body's query runs, so later
-    // queries see what earlier responses changed.
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace {
+
+/// Each body's query and response in turn: the frame as the program defines it.
+int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettings& settings) {
+    int contacts = 0;
     BodyList hits;
     TimeList times;
     for (int i = 0; i < count; ++i) {
@@ -24,10 +28,254 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
             world.querySweep(body, hits, times);
         }
         if (resolveEarliestContact(body, hits, times)) {
-            ++outcome.contacts;
+            ++contacts;
         }
         hits.clear();
         times.clear();
+    }
+    return contacts;
+}
+
+/// Body -> the first index it has in the frame's array, in one flat table (open addressing):
+/// a frame looks up every leaf's body once.
+class BodyIndex {
+public:
+    explicit BodyIndex(int count) {
+        std::size_t capacity = 16;
+        while (capacity < 2 * static_cast<std::size_t>(count)) {
+            capacity *= 2;
+        }
+        slots.assign(capacity, Slot{nullptr, -1});
+        mask = capacity - 1;
+    }
+    /// i, or the index body was first inserted with.
+    int insert(Body* body, int i) {
+        std::size_t at = home(body);
+        for (; slots[at].body != nullptr; at = (at + 1) & mask) {
+            if (slots[at].body == body) {
+                return slots[at].index;
+            }
+        }
+        slots[at] = Slot{body, i};
+        return i;
+    }
+    /// -1 for a body not in the array.
+    int find(Body* body) const {
+        for (std::size_t at = home(body); slots[at].body != nullptr; at = (at + 1) & mask) {
+            if (slots[at].body == body) {
+                return slots[at].index;
+            }
+        }
+        return -1;
+    }
+
+private:
+    struct Slot {
+        Body* body;
+        int index;
+    };
+    std::vector<Slot> slots;
+    std::size_t mask = 0;
+
+    std::size_t home(Body* body) const {
+        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(body));
+        return static_cast<std::size_t>((bits * 0x9e3779b97f4a7c15ull) >> 32) & mask;
+    }
+};
+
+/*
+ * The batched frame. During the responses the tree does not change; a query's pruning reads only
+ * the query body's present sphere and the node spheres, its exact tests the two bodies' present
+ * and previous positions and radii; a response changes only the two bodies it exchanges
+ * between. So phase A runs every query first, read-only and in any order, keeping every leaf
+ * each one reached with the exact test's verdict. Phase B then goes through the bodies in
+ * order: a body whose own state and the state of every body it reached no earlier response of
+ * this frame has touched takes its phase-A contacts, any other queries again. Each response
+ * marks the body and every body in its hit list as touched (a superset of the two changed).
+ */
+class BatchedSweeps {
+public:
+    BatchedSweeps(World& world, Body* const* bodies, int count, int threads)
+        : tree(world.getTree()), snapshot(tree.refreshSnapshot()), bodies(bodies), count(count),
+          threads(threads), index(count), first(count), span(count), touched(count, 0) {
+        for (int i = 0; i < count; ++i) {
+            first[i] = index.insert(bodies[i], i);
+        }
+        leafOwner.resize(snapshot.size(), -1);
+        for (std::uint32_t slot = 0; slot < snapshot.size(); ++slot) {
+            if (snapshot.isLeaf(slot)) {
+                leafOwner[slot] = index.find(snapshot.bodyAt(slot));
+            }
+        }
+    }
+
+    void runPhaseA() {
+        // In the snapshot's leaf order, so that consecutive queries walk the same nodes.
+        std::vector<int> order;
+        order.reserve(static_cast<std::size_t>(count));
+        std::vector<char> scheduled(count, 0);
+        for (int i : leafOwner) {
+            if (i >= 0 && !scheduled[i]) {
+                scheduled[i] = 1;
+                order.push_back(i);
+            }
+        }
+        for (int i = 0; i < count; ++i) {
+            if (!scheduled[i]) {
+                order.push_back(i);
+            }
+        }
+        reached.resize(threads);
+        for (std::vector<SweepReach>& records : reached) { // about five leaves per query
+            records.reserve(static_cast<std::size_t>(count) * 8 / threads);
+        }
+        if (threads == 1) {
+            for (int i : order) {
+                query(0, i);
+            }
+            return;
+        }
+#ifdef _OPENMP
+        // Each body's record depends on nothing but the body and the unchanged tree, so neither
+        // the number of threads nor the schedule changes what phase B reads.
+        bool outOfMemory = false;
+#pragma omp parallel num_threads(threads)
+        {
+            int thread = omp_get_thread_num();
+#pragma omp for schedule(dynamic, 64)
+            for (int k = 0; k < count; ++k) {
+                try {
+                    query(thread, order[k]);
+                } catch (const std::bad_alloc&) {
+#pragma omp atomic write
+                    outOfMemory = true;
+                }
+            }
+        }
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
+#else
+        for (int i : order) {
+            query(0, i);
+        }
+#endif
+    }
+
+    /// Phase B: body i's contacts into hits and times.
+    void contactsOf(World& world, int i, BodyList& hits, TimeList& times) {
+        const Span& s = span[i];
+        const std::vector<SweepReach>& records = reached[s.thread];
+        bool fresh = !touched[first[i]];
+        for (std::uint32_t k = s.begin; fresh && k < s.end; ++k) {
+            std::uint32_t leaf = records[k].leaf;
+            int owner = leafOwner[leaf];
+            fresh = owner >= 0 ? !touched[owner] : !touchedElsewhere(snapshot.bodyAt(leaf));
+        }
+        if (!fresh) {
+            world.querySweep(bodies[i], hits, times);
+            return;
+        }
+        for (std::uint32_t k = s.begin; k < s.end; ++k) {
+            if (records[k].contact) {
+                hits.push_back(snapshot.bodyAt(records[k].leaf));
+                times.push_back(records[k].time);
+            }
+        }
+    }
+
+    void markTouched(Body* body) {
+        int i = index.find(body);
+        if (i >= 0) {
+            touched[i] = 1;
+        } else {
+            outside.push_back(body);
+        }
+    }
+
+private:
+    struct Span {
+        int thread = 0;
+        std::uint32_t begin = 0, end = 0;
+    };
+
+    QuerySphereTree& tree;
+    const QuerySnapshot& snapshot;
+    Body* const* bodies;
+    int count;
+    int threads;
+    BodyIndex index;
+    /// Each body's first index in the frame's array: the one its marks are kept under.
+    std::vector<int> first;
+    /// The frame index of each snapshot leaf's body (-1: not in the array, or not a leaf).
+    std::vector<int> leafOwner;
+    /// Per thread: the leaves the queries reached; span[i] says where body i's lie.
+    std::vector<std::vector<SweepReach>> reached;
+    std::vector<Span> span;
+    std::vector<char> touched;
+    /// Touched bodies that are in the tree but not in the frame's array.
+    std::vector<Body*> outside;
+
+    bool touchedElsewhere(Body* body) const {
+        return std::find(outside.begin(), outside.end(), body) != outside.end();
+    }
+    void query(int thread, int i) {
+        std::vector<SweepReach>& records = reached[thread];
+        std::uint32_t begin = static_cast<std::uint32_t>(records.size());
+        tree.querySweepReached(bodies[i], records);
+        span[i] = Span{thread, begin, static_cast<std::uint32_t>(records.size())};
+    }
+};
+
+int sweepBatched(World& world, Body* const* bodies, int count, int threads,
+                 const FrameSettings& settings) {
+    BatchedSweeps batch(world, bodies, count, threads);
+    batch.runPhaseA();
+    int contacts = 0;
+    BodyList hits;
+    TimeList times;
+    for (int i = 0; i < count; ++i) {
+        Body* body = bodies[i];
+        if (body == settings.watched && settings.visitor) {
+            world.getTree().querySweep(body, hits, times, *settings.visitor);
+        } else {
+            batch.contactsOf(world, i, hits, times);
+        }
+        if (resolveEarliestContact(body, hits, times)) {
+            ++contacts;
+            batch.markTouched(body);
+            for (Body* hit : hits) {
+                batch.markTouched(hit);
+            }
+        }
+        hits.clear();
+        times.clear();
+    }
+    return contacts;
+}
+
+} // namespace
+
+FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
+                           float timeStep, const Frustum& frustum, BodyList& visible,
+                           const FrameSettings& settings) {
+    // The tree's walk for this frame's queries, put back afterwards.
+    QuerySphereTree& tree = world.getTree();
+    QueryWalk previousWalk = tree.getQueryWalk();
+    tree.setQueryWalk(settings.walk == FrameWalk::Literal ? QueryWalk::Literal
+                                                          : QueryWalk::Snapshot);
+    FrameOutcome outcome;
+    if (running) {
+        world.step(timeStep);
+    }
+
+    // Each body's earliest contact is resolved before the next body's query runs, so later
+    // queries see what earlier responses changed.
+    int threads = std::min(settings.threads, count / std::max(1, settings.bodiesPerThread));
+    if (settings.walk == FrameWalk::Batched && threads >= 1) {
+        outcome.contacts = sweepBatched(world, bodies, count, threads, settings);
+    } else {
+        outcome.contacts = sweepInOrder(world, bodies, count, settings);
     }
 
     // Counted as what this query appended, so a list that was not empty still gives the frame's
@@ -35,5 +283,6 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
     std::size_t before = visible.size();
     world.queryFrustum(frustum, visible);
     outcome.drawn = static_cast<int>(visible.size() - before);
+    tree.setQueryWalk(previousWalk);
     return outcome;
 }

@@ -11,13 +11,24 @@ class World;
 enum class FrameWalk {
     /// Each body's query walks the tree's node lists, one body after the other.
     Literal,
+    /// Each body's query walks the tree's query snapshot, one body after the other.
+    Snapshot,
+    /// Every body's query first, on the given threads; then the responses in order, where a
+    /// body takes its early results unless an earlier response of the frame changed it or a
+    /// body it reached, and queries again otherwise.
+    Batched,
 };
 
 /// How simulateFrame runs, beyond what it computes.
 struct FrameSettings {
-    FrameWalk walk = FrameWalk::Literal;
-    /// Threads the frame may use; 1 starts none.
+    FrameWalk walk = FrameWalk::Batched;
+    /// Threads the batched frame may use; 1 starts none.
     int threads = 1;
+    /// The fewest bodies the batched frame gives each thread; with fewer bodies than this in all,
+    /// it runs the queries in order through the snapshot. Below a few thousand bodies the tree
+    /// stays in cache and batching does not pay, and a thread costs more to start and join than
+    /// a few hundred queries take (far more on a busy machine).
+    int bodiesPerThread = 2048;
     /// When set, this body's sweep query runs at its turn through the tree's literal walk with
     /// visitor told of every node it enters; the results are the same.
     Body* watched = nullptr;

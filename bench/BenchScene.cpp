@@ -19,10 +19,10 @@ BenchScene::~BenchScene() {
     }
 }
 
-FrameOutcome BenchScene::treeFrame() {
+FrameOutcome BenchScene::treeFrame(const FrameSettings& settings) {
     visible.clear();
     return simulateFrame(world, bodies.data(), static_cast<int>(bodies.size()), true, 0.1f, frustum,
-                         visible);
+                         visible, settings);
 }
 
 FrameOutcome BenchScene::bruteForceFrame() {

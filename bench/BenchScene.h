@@ -22,7 +22,7 @@ public:
     ~BenchScene();
 
     /// One frame of the program through the tree.
-    FrameOutcome treeFrame();
+    FrameOutcome treeFrame(const FrameSettings& settings = FrameSettings());
     /// One frame with every query a scan over all bodies.
     FrameOutcome bruteForceFrame();
 

@@ -1,13 +1,16 @@
-// Timings of the program's frame through the tree and through brute force, and of the tree's
-// three hot operations alone.
+// Timings of the program's frame through the tree's three walks, through two well-known broad
+// phases and through brute force, and of the tree's three hot operations alone.
 #include "bench/BenchMin.h"
 #include "bench/BenchScene.h"
+#include "bench/PeerFrames.h"
 #include "body/Body.h"
 #include "spheretree/QuerySphereTree.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -34,17 +37,50 @@ void reportPerBody(benchmark::State& state, int bodies, long long contacts) {
         static_cast<double>(contacts) / static_cast<double>(state.iterations());
 }
 
-// One program frame per iteration, through the tree or with scans in place of its queries.
-void Frame(benchmark::State& state, FrameOutcome (BenchScene::*frame)()) {
+int allCores() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// The frame through the tree; range(1) picks the walk, range(2) the threads (0: all cores).
+void TreeFrame(benchmark::State& state) {
     int bodies = static_cast<int>(state.range(0));
+    FrameSettings settings;
+    settings.walk = static_cast<FrameWalk>(state.range(1));
+    settings.threads = state.range(2) == 0 ? allCores() : static_cast<int>(state.range(2));
     BenchScene scene(bodies);
     long long contacts = 0;
     for (auto _ : state) {
-        contacts += (scene.*frame)().contacts;
+        contacts += scene.treeFrame(settings).contacts;
     }
     reportPerBody(state, bodies, contacts);
     state.counters["tree_nodes_per_leaf"] =
         static_cast<double>(scene.world.getTree().countNodes()) / bodies;
+    state.counters["snapshot_bytes_per_body"] =
+        static_cast<double>(scene.world.getTree().refreshSnapshot().memoryBytes()) / bodies;
+}
+
+// The same frames with a broad phase in place of the tree, built on the warmed-up scene.
+template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
+    int bodies = static_cast<int>(state.range(0));
+    BenchScene scene(bodies);
+    std::unique_ptr<PeerFrame> peer(make());
+    long long contacts = 0;
+    for (auto _ : state) {
+        scene.visible.clear();
+        contacts +=
+            peer->frame(scene.bodies.data(), bodies, 0.1f, scene.frustum, scene.visible).contacts;
+    }
+    reportPerBody(state, bodies, contacts);
+}
+
+void BruteForceFrame(benchmark::State& state) {
+    int bodies = static_cast<int>(state.range(0));
+    BenchScene scene(bodies);
+    long long contacts = 0;
+    for (auto _ : state) {
+        contacts += scene.bruteForceFrame().contacts;
+    }
+    reportPerBody(state, bodies, contacts);
 }
 
 // Every body's sweep query of one frame, without the responses: per query cost.
@@ -93,16 +129,33 @@ void TreeUpdate(benchmark::State& state) {
 }
 
 void registerAll() {
+    struct Walk {
+        const char* name;
+        FrameWalk walk;
+        int threads;
+    };
+    const Walk walks[] = {{"LiteralFrame", FrameWalk::Literal, 1},
+                          {"SnapshotFrame", FrameWalk::Snapshot, 1},
+                          {"BatchedFrame", FrameWalk::Batched, 1},
+                          {"BatchedFrameAllCores", FrameWalk::Batched, 0}};
+    for (const Walk& walk : walks) {
+        for (int bodies : {100, 1000, 10000, 100000}) {
+            auto* b = benchmark::RegisterBenchmark(walk.name, TreeFrame);
+            repeated(b->Args({bodies, static_cast<int>(walk.walk), walk.threads}),
+                     bodies == 100000 ? 3 : 5, framesPerRepetition(bodies));
+        }
+    }
     for (int bodies : {100, 1000, 10000, 100000}) {
         repeated(
-            benchmark::RegisterBenchmark("TreeFrame", Frame, &BenchScene::treeFrame)->Arg(bodies),
+            benchmark::RegisterBenchmark("DbvtFrame", PeerFrameBench<makeDbvtFrame>)->Arg(bodies),
+            bodies == 100000 ? 3 : 5, framesPerRepetition(bodies));
+        repeated(
+            benchmark::RegisterBenchmark("GridFrame", PeerFrameBench<makeGridFrame>)->Arg(bodies),
             bodies == 100000 ? 3 : 5, framesPerRepetition(bodies));
     }
     for (int bodies : {100, 1000, 10000}) {
-        repeated(
-            benchmark::RegisterBenchmark("BruteForceFrame", Frame, &BenchScene::bruteForceFrame)
-                ->Arg(bodies),
-            bodies == 10000 ? 3 : 5, framesPerRepetition(bodies));
+        repeated(benchmark::RegisterBenchmark("BruteForceFrame", BruteForceFrame)->Arg(bodies),
+                 bodies == 10000 ? 3 : 5, framesPerRepetition(bodies));
     }
     for (int bodies : {100, 1000, 10000, 100000}) {
         repeated(benchmark::RegisterBenchmark("SweepQueries", SweepQueries)->Arg(bodies),

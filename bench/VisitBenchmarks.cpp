@@ -17,8 +17,10 @@ void FrameVisits(benchmark::State& state) {
     sweepNodeVisits = 0;
     frustumNodeVisits = 0;
     long long contacts = 0;
+    FrameSettings settings; // one query per body: the nodes each walk enters
+    settings.walk = FrameWalk::Snapshot;
     for (auto _ : state) {
-        contacts += scene.treeFrame().contacts;
+        contacts += scene.treeFrame(settings).contacts;
     }
     double frames = static_cast<double>(state.iterations());
     state.counters["sweep_visits_per_query"] =

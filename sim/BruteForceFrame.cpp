@@ -4,6 +4,7 @@
 #include "body/CollisionResponse.h"
 #include "frustum/Frustum.h"
 #include "spheretree/NodeTests.h"
+#include "spheretree/QuerySphereTree.h"
 #include "spheretree/SweptSphere.h"
 #include "world/World.h"
 
@@ -31,6 +32,22 @@ void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, B
         }
         if (inside) {
             visible.push_back(body);
+        }
+    }
+}
+
+void stepWithoutTree(Body* const* bodies, int count, float timeStep) {
+    for (int i = 0; i < count; ++i) {
+        Body* body = bodies[i];
+        if (!body->isAlive()) {
+            continue;
+        }
+        body->integrate(timeStep);
+        // The root's half of the tree's escape rule: the swept sphere does not fit inside it.
+        float fit = QuerySphereTree::rootRadius -
+                    (body->getSweptCenter().length() + body->getSweptRadius());
+        if (!(fit > 0.0f)) {
+            body->setAlive(false);
         }
     }
 }

@@ -19,6 +19,12 @@ void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits,
 /// frustum's six planes.
 void bruteForceFrustum(const Frustum& frustum, Body* const* bodies, int count, BodyList& visible);
 
+/// An approximation of the World's step for structures without the tree (the benchmarks'
+/// peers): every alive body integrates by timeStep, and those whose swept sphere no longer lies
+/// strictly inside the root sphere die. The tree kills a body only once its leaf has also left
+/// its parent, so the two can differ near the root's surface.
+void stepWithoutTree(Body* const* bodies, int count, float timeStep);
+
 /// One frame as simulateFrame computes it, with scans in place of the tree's queries: if running,
 /// world steps by timeStep (the World's own integration, and its tree's update, which decides
 /// which bodies left the root and die); then each body in order gets its sweep and its earliest

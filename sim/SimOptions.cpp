@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -99,6 +101,7 @@ bool parseKeyList(const std::string& text, std::vector<KeyPress>& keys, std::str
 ParseResult parseSimOptions(int argc, const char* const* argv) {
     ParseResult result;
     SimOptions& options = result.options;
+    options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::string> seen;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -138,8 +141,9 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
             continue;
         }
 
-        static const char* const valued[] = {"--frames", "--bodies", "--seed",  "--spread",
-                                             "--keys",   "--trace",  "--every", "--frames-out"};
+        static const char* const valued[] = {"--frames",  "--bodies", "--seed",  "--spread",
+                                             "--keys",    "--trace",  "--every", "--frames-out",
+                                             "--threads", "--walk"};
         if (std::find_if(std::begin(valued), std::end(valued),
                          [&](const char* known) { return name == known; }) == std::end(valued)) {
             result.error = "unknown option " + quoted(argument) + " (see --help)";
@@ -188,6 +192,25 @@ ParseResult parseSimOptions(int argc, const char* const* argv) {
                 return result;
             }
             options.every = static_cast<int>(number);
+        } else if (name == "--threads") {
+            if (!parseInteger(value, 1, maxThreads, number)) {
+                result.error = "--threads: " + quoted(value) + " is not a whole number from 1 to " +
+                               std::to_string(maxThreads);
+                return result;
+            }
+            options.threads = static_cast<int>(number);
+        } else if (name == "--walk") {
+            static const std::pair<const char*, FrameWalk> walks[] = {
+                {"literal", FrameWalk::Literal},
+                {"snapshot", FrameWalk::Snapshot},
+                {"batched", FrameWalk::Batched}};
+            auto found = std::find_if(std::begin(walks), std::end(walks),
+                                      [&](const auto& walk) { return value == walk.first; });
+            if (found == std::end(walks)) {
+                result.error = "--walk: " + quoted(value) + " is not literal, snapshot or batched";
+                return result;
+            }
+            options.walk = found->second;
         } else if (name == "--keys") {
             if (!parseKeyList(value, options.keys, result.error)) {
                 return result;
@@ -249,6 +272,11 @@ const char* simUsage() {
            "  --every K        trace every K-th frame, 1 to 2147483647 (default 1)\n"
            "  --frames-out FILE  CSV of frame, drawn, alive and contacts per frame\n"
            "  --timings        add each frame's computing time in ms to --frames-out\n"
+           "  --walk W         how the queries run: literal (down the tree's lists), snapshot\n"
+           "                   (through its contiguous copy) or batched (every query first,\n"
+           "                   then the responses; the default); all give the same results\n"
+           "  --threads N      threads of the batched walk, 1 to 256 (default: the number of\n"
+           "                   cores)\n"
            "  --print-drawn    print \"Spheres Drawn: N\" per frame as the window program does\n"
            "  --quiet          no progress and no summary on standard error\n"
            "  --help           this text\n"

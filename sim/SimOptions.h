@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FrameLogic.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +27,10 @@ struct SimOptions {
     std::string tracePath;
     int every = 1;
     std::string framesPath;
+    /// How the frames run their queries (--walk) and on how many threads (--threads; default
+    /// the number of cores); neither changes what they compute.
+    FrameWalk walk = FrameWalk::Batched;
+    int threads = 1;
     bool printDrawn = false;
     /// Adds each frame's computing time in milliseconds to the frames table.
     bool timings = false;
@@ -44,6 +50,9 @@ struct ParseResult {
 
 /// The largest scene sphere-sim builds (about 0.5 GB; a frame then takes minutes).
 constexpr int maxBodies = 1000000;
+
+/// The most threads --threads accepts.
+constexpr int maxThreads = 256;
 
 /// Reads argv[1..argc). Accepts "--name value" and "--name=value", each option once. Checks the
 /// values and that every output path can be written (standard output too with --print-drawn);

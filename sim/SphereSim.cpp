@@ -195,6 +195,9 @@ int run(int argc, char** argv) {
     defaultProjectionMatrix(projection);
     float modelview[16];
     BodyList visible;
+    FrameSettings settings;
+    settings.walk = options.walk;
+    settings.threads = options.threads;
     auto nextKey = options.keys.begin();
     for (int frame = 0;; ++frame) {
         if (frame > 0) {
@@ -203,7 +206,7 @@ int run(int argc, char** argv) {
             MatrixFrustum frustum(projection, modelview);
             auto started = std::chrono::steady_clock::now();
             FrameOutcome outcome = simulateFrame(*world, bodyArray, bodyCount, simulationRunning,
-                                                 timeStep, frustum, visible);
+                                                 timeStep, frustum, visible, settings);
             std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
             visible.clear();
 

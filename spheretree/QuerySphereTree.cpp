@@ -3,14 +3,15 @@
 #include "body/Body.h"
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
+#include "spheretree/TreeParameters.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #ifdef SPHERES_VALIDATE
 #include "spheretree/TreeChecker.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #endif
 
@@ -23,12 +24,37 @@ extern unsigned long long frustumNodeVisits;
 
 QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
+void QuerySphereTree::remove(Body* body) {
+    snapshotStale = true;
+    placingOnSnapshot = false;
+    SphereTree::remove(body);
+}
+
+void QuerySphereTree::removeNode(TreeNode* node) {
+    snapshotStale = true;
+    placingOnSnapshot = false;
+    SphereTree::removeNode(node);
+}
+
 void QuerySphereTree::update() {
+    // Until the first recompute or removal, the bounding nodes keep the children and centres
+    // the snapshot copied, so placement may read them there.
+    placingOnSnapshot = !snapshotStale;
+    enteredSlot = QuerySnapshot::noSlot;
+    chosenSlot = QuerySnapshot::noSlot;
+    extended.assign(placingOnSnapshot ? snapshot.size() : 0, 0);
+    snapshotStale = true;
     SphereTree::update();
+    placingOnSnapshot = false;
     for (TreeNode* leaf : escapedLeaves) {
         leaf->body->setAlive(false);
     }
     escapedLeaves.clear();
+    // Rebuilt here rather than in the first query, so that queries allocate nothing but their
+    // results.
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot();
+    }
 #ifdef SPHERES_VALIDATE
     // Validating builds check every invariant after every update and stop at the first broken
     // one, so every run of the programs and tests checks the tree as it goes.
@@ -40,7 +66,71 @@ void QuerySphereTree::update() {
 #endif
 }
 
-// The walks below visit the live children lists: no query changes the tree, so no copy is
+void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
+    snapshotStale = true;
+    if (!placingOnSnapshot) {
+        SphereTree::integrateNode(leaf, parent);
+        return;
+    }
+    // Where the copy holds parent: the root, the child chosen from the copy, or a child of the
+    // node entered last found in its block. A node the copy lacks is new, so that node (its
+    // parent) has gained a child and its block is no longer complete.
+    std::uint32_t slot = QuerySnapshot::noSlot;
+    if (parent == root) {
+        slot = 0;
+    } else if (chosenSlot != QuerySnapshot::noSlot) {
+        slot = chosenSlot;
+    } else if (enteredSlot != QuerySnapshot::noSlot) {
+        slot = snapshot.childSlot(enteredSlot, parent);
+    }
+    if (slot == QuerySnapshot::noSlot && enteredSlot != QuerySnapshot::noSlot) {
+        extended[enteredSlot] = 1;
+    }
+    enteredSlot = slot;
+    chosenSlot = QuerySnapshot::noSlot;
+    bool attachHere = parent->level == getMaxLevel() || isTooLargeForChild(*parent, leaf->radius);
+    if (attachHere || slot == QuerySnapshot::noSlot || extended[slot]) {
+        SphereTree::integrateNode(leaf, parent);
+        return;
+    }
+    // The same rule as SphereTree::integrateNode, the scan read from the copy.
+    Placement chosen = snapshot.place(slot, leaf->center, leaf->radius);
+    if (chosen.child != nullptr) {
+        if (chosen.grow) {
+            chosen.child->radius = chosen.child->slack + chosen.distance;
+        }
+        chosenSlot = chosen.slot;
+        this->integrateNode(leaf, chosen.child);
+        return;
+    }
+    TreeNode* created = new TreeNode(nullptr, 0);
+    parent->addChild(created);
+    created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
+    this->integrateNode(leaf, created);
+}
+
+int QuerySphereTree::recomputeNode(TreeNode* node) {
+    snapshotStale = true;
+    placingOnSnapshot = false;
+    return SphereTree::recomputeNode(node);
+}
+
+const QuerySnapshot& QuerySphereTree::refreshSnapshot() {
+    if (snapshotStale) {
+        snapshot.build(root);
+        snapshotStale = false;
+#ifdef SPHERES_VALIDATE
+        std::string fault = snapshot.compareWith(root);
+        if (!fault.empty()) {
+            std::fprintf(stderr, "query snapshot differs from its tree: %s\n", fault.c_str());
+            std::abort();
+        }
+#endif
+    }
+    return snapshot;
+}
+
+// The literal walks below visit the live children lists: no query changes the tree, so no copy is
 // needed and the results come in the same order.
 //
 // Every per-node test is written "reject when outside", which a NaN never meets, so a query with
@@ -65,6 +155,10 @@ bool hasFinitePlanes(const Frustum& frustum) {
 void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                                TimeList& times) {
     if (!isFinite(origin) || !isFinite(direction)) {
+        return;
+    }
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().queryRay(origin, direction, bodies, times);
         return;
     }
     queryRayNode(origin, direction, root, bodies, times);
@@ -92,6 +186,10 @@ void QuerySphereTree::querySegment(const Vector3& start, const Vector3& end, Bod
     if (!isFinite(start) || !isFinite(end)) {
         return;
     }
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().querySegment(Segment(start, end), bodies, times);
+        return;
+    }
     querySegmentNode(Segment(start, end), root, bodies, times);
 }
 
@@ -113,6 +211,10 @@ void QuerySphereTree::querySegmentNode(const Segment& segment, TreeNode* node, B
 
 void QuerySphereTree::queryFrustum(const Frustum& frustum, BodyList& bodies) {
     if (!hasFinitePlanes(frustum)) {
+        return;
+    }
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().queryFrustum(frustum, bodies);
         return;
     }
     queryFrustumNode(frustum, root, bodies);
@@ -152,6 +254,10 @@ void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList&
     if (!isFinite(center) || std::isnan(radius) || radius == -INFINITY) {
         return;
     }
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().querySphere(center, radius, bodies);
+        return;
+    }
     querySphereNode(center, radius, root, bodies);
 }
 
@@ -171,7 +277,15 @@ void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeN
 
 void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times) {
     SweptSphere sweep(body);
+    if (queryWalk == QueryWalk::Snapshot) {
+        refreshSnapshot().querySweep(sweep, bodies, times);
+        return;
+    }
     querySweepNode(sweep, root, bodies, times, nullptr);
+}
+
+void QuerySphereTree::querySweepReached(Body* body, std::vector<SweepReach>& reached) {
+    refreshSnapshot().querySweep(SweptSphere(body), reached);
 }
 
 void QuerySphereTree::querySweep(Body* body, BodyList& bodies, TimeList& times,

@@ -2,12 +2,21 @@
 
 #include "body/BodyList.h"
 #include "spheretree/NodeTests.h"
+#include "spheretree/QuerySnapshot.h"
 #include "spheretree/SphereTree.h"
 #include "spheretree/SweptSphere.h"
 
 class DebugDraw;
 class Frustum;
 class SweepVisitor;
+
+/// Which walk the tree's queries take; both give the same results in the same order.
+enum class QueryWalk {
+    /// Down the nodes' children lists (the reference).
+    Literal,
+    /// Through the contiguous copy of the tree (QuerySnapshot), rebuilt after every change.
+    Snapshot,
+};
 
 /// The tree the World uses (final: it has no virtual destructor and is destroyed as itself). It
 /// kills the bodies whose leaves leave the root, and answers spatial
@@ -28,7 +37,13 @@ public:
     QuerySphereTree& operator=(const QuerySphereTree&) = delete;
     ~QuerySphereTree() = default;
 
+    // Each of these can change the reachable nodes or their spheres, so it marks the snapshot
+    // stale; the next query rebuilds it.
+    void remove(Body* body) override;
+    void removeNode(TreeNode* node) override;
     void update() override;
+    void integrateNode(TreeNode* leaf, TreeNode* parent) override;
+    int recomputeNode(TreeNode* node) override;
 
     /// Draws every leaf's body at its present position through the drawing interface set with
     /// setDebugDraw; draws nothing while none is set.
@@ -51,13 +66,38 @@ public:
     /// are pruned with body's present sphere.
     virtual void querySweep(Body* body, BodyList& bodies, TimeList& times);
 
-    /// querySweep, with visitor told of every node the walk enters; the same results.
+    /// querySweep through the literal walk, with visitor told of every node the walk enters;
+    /// the same results.
     void querySweep(Body* body, BodyList& bodies, TimeList& times, SweepVisitor& visitor);
+    /// Every leaf that body's sweep query reaches other than its own, in the order reached, with
+    /// the exact test's verdict; the contacts among them are querySweep's results. It reads
+    /// only, so once refreshSnapshot() has run it may run on several threads at once, until the
+    /// tree next changes.
+    void querySweepReached(Body* body, std::vector<SweepReach>& reached);
+
+    /// Chooses the walk of the five queries (Snapshot by default).
+    void setQueryWalk(QueryWalk walk) { queryWalk = walk; }
+    QueryWalk getQueryWalk() const { return queryWalk; }
+    /// Marks the snapshot stale. The tree's own operations do this; code that writes node fields
+    /// directly must call it before the next query.
+    void invalidate() { snapshotStale = true; }
+    /// The snapshot, rebuilt first if the tree changed since it was built.
+    const QuerySnapshot& refreshSnapshot();
     /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
     void setDebugDraw(DebugDraw* drawer) { debugDraw = drawer; }
 
 private:
     DebugDraw* debugDraw = nullptr;
+    QueryWalk queryWalk = QueryWalk::Snapshot;
+    QuerySnapshot snapshot;
+    bool snapshotStale = true;
+    // While an update places leaves on a snapshot that was fresh when it began: the slots of the
+    // node the placement last entered and of the child it chose there, and the nodes that have
+    // gained children since the snapshot was built, by slot (placement scans their lists).
+    bool placingOnSnapshot = false;
+    std::uint32_t enteredSlot = QuerySnapshot::noSlot;
+    std::uint32_t chosenSlot = QuerySnapshot::noSlot;
+    std::vector<char> extended;
 
     void drawNode(TreeNode* node);
     void queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,

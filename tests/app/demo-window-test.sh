@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of sphere-demo in a real window:
 #   demo-window-test.sh keys DEMO WORKDIR
-#     pause, move and turn the camera, screenshot, a storm of random keys, then Escape
+#     pause, move and turn the camera, screenshot, a storm of random keys, a resize far beyond
+#     the largest viewport and a small one, then Escape
 #   demo-window-test.sh replay DEMO REFERENCE WORKDIR
 #     let the scene run until it prints no more, then compare with what REFERENCE --frames 4000
 #     prints: a window-less run of the same frames
@@ -105,6 +106,23 @@ check_lines() {
     [ "$(wc -l <"$out")" -ge "$1" ] || fail "fewer than $1 lines printed"
 }
 
+geometry() { xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p'; }
+
+# Resizes the window, then checks that the program lives and goes on printing frames (a frame
+# of 16384 x 16384 takes seconds in the software renderer).
+resize_and_check() {
+    local before
+    before=$(wc -l <"$out")
+    xdotool windowsize "$window" "$1" "$2"
+    for _ in $(seq 240); do
+        kill -0 "$pid" 2>/dev/null || fail "sphere-demo ended after a resize to $1 x $2"
+        [ "$(wc -l <"$out")" -gt $((before + 1)) ] && break
+        sleep 0.25
+    done
+    [ "$(wc -l <"$out")" -gt $((before + 1)) ] || fail "no frame printed after a resize to $1 x $2"
+    echo "resized to $1 x $2: the window is $(geometry)"
+}
+
 pixels() { convert "$1" -fx "$2 ? 1 : 0" -format '%[fx:int(mean*w*h)]' info:; }
 
 case "$mode" in
@@ -138,6 +156,15 @@ keys)
     kill -0 "$pid" 2>/dev/null || fail "sphere-demo ended during the key storm"
     [ "$(wc -l <"$out")" -gt "$lines" ] || fail "nothing printed after the key storm"
     check_lines 5
+
+    # A window beyond the largest viewport (16384 x 16384 with Mesa's software renderer) is
+    # shrunk back instead of crashing the renderer; frames go on, and a small size is kept.
+    resize_and_check 32767 32767
+    case "$(geometry)" in
+    32767x* | *x32767) fail "the window stayed $(geometry) after a resize to 32767 x 32767" ;;
+    esac
+    resize_and_check 300 200
+    [ "$(geometry)" = 300x200 ] || fail "the window is $(geometry) after a resize to 300 x 200"
 
     # Camera far past the scene: frames go on but print nothing, so any later line is Escape's.
     xdotool key --delay 1 $(printf 'z %.0s' $(seq 400))

@@ -31,31 +31,11 @@ static void walk(const Accepts& accepts, const TreeNode* node, bool pruned, Body
 }
 
 TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndLeave) {
-    // The program's scene generator, every 25th body fast enough to leave the root sphere.
-    std::vector<std::unique_ptr<SphereBody>> bodies; // first: the World's tree points at them
-    World world;
-    std::vector<Body*> order;
-    auto addBodies = [&](int count, std::uint32_t seed) {
-        for (Body* body : populateScene(world, count, seed)) {
-            if (order.size() % 25 == 0) {
-                body->setVelocity(body->getVelocity() * 400.0f);
-                body->setAcceleration(body->getVelocity() * -0.1f);
-            }
-            order.push_back(body);
-            bodies.emplace_back(static_cast<SphereBody*>(body));
-        }
-    };
-    addBodies(300, 2024);
-    world.step(1e-9f);
-    SceneRandom random(7);
-    auto draw = [&](float lo, float hi) {
-        return lo + (hi - lo) * static_cast<float>(random.next()) * (1.0f / 32768.0f);
-    };
-    auto drawVector = [&](float extent) {
-        float z = draw(-extent, extent), y = draw(-extent, extent);
-        return Vector3(draw(-extent, extent), y, z);
-    };
-    QuerySphereTree& tree = world.getTree();
+    RandomScene scene(25);
+    scene.add(300, 2024);
+    scene.world.step(1e-9f);
+    TestDraws draws{SceneRandom(7)};
+    QuerySphereTree& tree = scene.world.getTree();
     const char* names[] = {"sweep", "frustum", "sphere", "ray", "segment"};
     int hits[5] = {}, prunedMisses[5] = {};
     // Runs query kind k into lists that hold an entry already: the tree must append after it.
@@ -73,27 +53,25 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
     defaultProjectionMatrix(projection);
     for (int step = 1; step <= 400; ++step) {
         SCOPED_TRACE("step " + std::to_string(step));
-        BodyList visible;
-        simulateFrame(world, order.data(), static_cast<int>(order.size()), true, 0.1f,
-                      defaultCameraFrustum(), visible);
+        scene.frame();
         if (step == 120) {
-            addBodies(40, 2025);
+            scene.add(40, 2025);
         }
-        for (std::size_t i = 0; step == 200 && i < order.size(); i += 9) {
-            world.removeBody(order[i]);
+        for (std::size_t i = 0; step == 200 && i < scene.bodies.size(); i += 9) {
+            scene.world.removeBody(scene.bodies[i]);
         }
         ASSERT_EQ(checkTree(tree), "") << "after the step's arrivals or removals";
         if (step % 20 != 0) {
             continue;
         }
-        for (Body* body : order) {
+        for (Body* body : scene.bodies) {
             SweptSphere s(body); // the present sphere prunes inner nodes
             compare(
                 0, [&](const TreeNode& n, float& t) { return sweepAccepts(s, n, t); },
                 [&](BodyList& b, TimeList& t) { tree.querySweep(s.body, b, t); });
         }
-        float x = draw(-8000.0f, 8000.0f); // one draw per statement: one order
-        Matrix modelview = translation(x, draw(-8000.0f, 8000.0f), -10000.0f);
+        float x = draws.between(-8000.0f, 8000.0f); // one draw per statement: one order
+        Matrix modelview = translation(x, draws.between(-8000.0f, 8000.0f), -10000.0f);
         MatrixFrustum view(projection, modelview.data());
         compare(
             1,
@@ -106,10 +84,10 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
             },
             [&](BodyList& b, TimeList&) { tree.queryFrustum(view, b); });
         for (int i = 0; i < 40; ++i) { // aimed at bodies, to probe leaves outside an ancestor
-            Vector3 target =
-                order[random.next() % order.size()]->getPosition() + drawVector(100.0f);
-            float radius = draw(1.0f, 500.0f);
-            Vector3 origin = target + drawVector(8000.0f);
+            Vector3 target = scene.bodies[draws.index(scene.bodies.size())]->getPosition() +
+                             draws.vector(100.0f);
+            float radius = draws.between(1.0f, 500.0f);
+            Vector3 origin = target + draws.vector(8000.0f);
             Vector3 direction = (target - origin).normalized();
             Segment line(origin, target);
             compare(
@@ -136,7 +114,8 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
         EXPECT_TRUE(hits[k] > 0 && (k == 1 || prunedMisses[k] > 0)) << names[k];
     }
     // Torn down holding attached, escaped and waiting leaves: the leak checkers see all freed.
-    addBodies(5, 2026);
-    EXPECT_TRUE(std::any_of(order.begin(), order.end(), [](Body* b) { return !b->isAlive(); }) &&
+    scene.add(5, 2026);
+    EXPECT_TRUE(std::any_of(scene.bodies.begin(), scene.bodies.end(),
+                            [](Body* b) { return !b->isAlive(); }) &&
                 tree.getLeaves().size() > 5 && tree.getIntegrateQueue().size() == 5);
 }

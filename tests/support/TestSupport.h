@@ -1,16 +1,23 @@
 #pragma once
 
-// Shared by the tests: a body factory, a hash of floats and small hand-built trees.
+// Shared by the tests: body factories, random scenes and draws, a hash of floats and small
+// hand-built trees.
 
+#include "app/CameraMatrices.h"
+#include "app/FrameLogic.h"
+#include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
 #include "spheretree/QuerySphereTree.h"
 #include "spheretree/TreeChecker.h"
+#include "world/World.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 inline bool operator==(const Vector3& a, const Vector3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
@@ -24,6 +31,51 @@ inline SphereBody makeBody(const Vector3& previous, const Vector3& position, flo
     body.setVelocity(velocity);
     return body;
 }
+
+/// Draws from the program's scene generator, for randomized tests.
+struct TestDraws {
+    SceneRandom random;
+
+    /// A value in [lo, hi).
+    float between(float lo, float hi) {
+        return lo + (hi - lo) * static_cast<float>(random.next()) * (1.0f / 32768.0f);
+    }
+    /// Each axis in [-extent, extent), drawn z, y, x in a fixed order.
+    Vector3 vector(float extent) {
+        float z = between(-extent, extent);
+        float y = between(-extent, extent);
+        return Vector3(between(-extent, extent), y, z);
+    }
+    /// One of 0 to n - 1.
+    std::size_t index(std::size_t n) { return static_cast<std::size_t>(random.next()) % n; }
+};
+
+/// A World over the program's scene generator that grows as asked; every fastEvery-th body is
+/// fast enough to leave the root sphere within a few hundred frames. Owns its bodies.
+struct RandomScene {
+    std::vector<std::unique_ptr<SphereBody>> owned; // before the World: its tree points at them
+    std::vector<Body*> bodies;
+    World world;
+    std::size_t fastEvery;
+
+    explicit RandomScene(std::size_t fastEvery) : fastEvery(fastEvery) {}
+    void add(int count, std::uint32_t seed) {
+        for (Body* body : populateScene(world, count, seed)) {
+            if (bodies.size() % fastEvery == 0) {
+                body->setVelocity(body->getVelocity() * 400.0f);
+                body->setAcceleration(body->getVelocity() * -0.1f);
+            }
+            bodies.push_back(body);
+            owned.emplace_back(static_cast<SphereBody*>(body));
+        }
+    }
+    /// The program's frame, running, with the default camera.
+    void frame() {
+        BodyList visible;
+        simulateFrame(world, bodies.data(), static_cast<int>(bodies.size()), true, 0.1f,
+                      defaultCameraFrustum(), visible);
+    }
+};
 
 /// FNV-1a over the bytes of the given floats, low byte first, continuing from hash.
 inline std::uint64_t hashFloats(std::initializer_list<float> values,

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "body/BodyList.h"
+#include "spheretree/NodeTests.h"
+#include "spheretree/SweptSphere.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Body;
+class Frustum;
+struct TreeNode;
+
+/// A leaf that a sweep query reached (not the query body's own): its index in the snapshot, and
+/// the exact test's verdict.
+struct SweepReach {
+    std::uint32_t leaf;
+    float time;
+    bool contact;
+};
+
+/// Where the placement rule puts a leaf below a node: into a child that contains it, into one
+/// grown around it (to slack + distance), or, with neither, into a new child.
+struct Placement {
+    TreeNode* child = nullptr;
+    std::uint32_t slot = 0;
+    bool grow = false;
+    float distance = 0.0f;
+};
+
+/// A contiguous copy of the nodes reachable from a tree's root, for the queries to walk instead
+/// of the children lists. Each node's children sit together as one block of parallel arrays
+/// (centre, radius, body, the index of the child's own block), in the order of the children
+/// list, so a parent tests all its children in one loop and then visits the accepted ones in
+/// list order: every walk enters the nodes the literal walk enters, applies the same per-node
+/// test (NodeTests.h) and reports the same results in the same order.
+///
+/// Blocks are laid out depth first, so the subtrees a query descends into lie close together.
+/// The snapshot only reads the tree; the tree rebuilds it after every change (QuerySphereTree).
+class QuerySnapshot {
+public:
+    /// Copies the tree below root (root included).
+    void build(TreeNode* root);
+
+    /// The walks: the literal walks' results, appended to the lists in the same order.
+    void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
+                  TimeList& times) const;
+    void querySegment(const Segment& segment, BodyList& bodies, TimeList& times) const;
+    void queryFrustum(const Frustum& frustum, BodyList& bodies) const;
+    void querySphere(const Vector3& center, float radius, BodyList& bodies) const;
+    void querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const;
+    /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
+    /// contacts among them are querySweep's results. Reads only.
+    void querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
+
+    /// The placement rule's scan of the bounding children of the node at slot, for a leaf with
+    /// the given sphere. The children's centres come from the copy, everything else from the
+    /// nodes themselves; valid while the node's children are those copied, in the same order,
+    /// and their centres unchanged (during an update's placements, which add children only to
+    /// new nodes or to nodes the caller then stops scanning here).
+    Placement place(std::uint32_t slot, const Vector3& center, float radius) const;
+    /// The node copied at slot.
+    TreeNode* nodeAt(std::uint32_t slot) const { return node[slot]; }
+    /// The slot of child in the block of the node at slot; noSlot if the copy has it not there.
+    std::uint32_t childSlot(std::uint32_t slot, const TreeNode* child) const;
+    static constexpr std::uint32_t noSlot = 0xffffffffu;
+
+    /// Number of nodes copied (root included).
+    std::size_t size() const { return radius.size(); }
+    /// Bytes held by the arrays.
+    std::size_t memoryBytes() const;
+    /// Whether node index slot (0 to size() - 1) is a leaf, and its body if so. Leaves in index
+    /// order are in block order: nearby leaves next to each other.
+    bool isLeaf(std::uint32_t slot) const { return childBegin[slot] == leafMark; }
+    Body* bodyAt(std::uint32_t slot) const { return body[slot]; }
+    /// What differs between this copy and the tree below root ("" when they agree).
+    std::string compareWith(const TreeNode* root) const;
+
+private:
+    /// childBegin of a leaf: it has no block.
+    static constexpr std::uint32_t leafMark = 0xffffffffu;
+
+    std::vector<float> centerX, centerY, centerZ, radius;
+    std::vector<Body*> body;
+    std::vector<TreeNode*> node;
+    /// Index of the node's own block of children (leafMark for a leaf) and its length.
+    std::vector<std::uint32_t> childBegin, childCount;
+
+    std::uint32_t append(TreeNode* node);
+    void copyChildren(const TreeNode* node, std::uint32_t slot);
+    Vector3 center(std::uint32_t slot) const {
+        return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
+    }
+    template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const;
+    template <class Reach>
+    void sweepBlock(const SweptSphere& sweep, std::uint32_t begin, std::uint32_t count,
+                    Reach& reach) const;
+};

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Checks of what the build hands to others:
+#   package-test.sh consumer BUILD WORK GENERATOR CXX "CXXFLAGS"
+#     installs BUILD into WORK/prefix, then configures, builds and runs the consumer project
+#     against it with find_package(Spheres); neither the consumer nor the package needs GL
+#   package-test.sh gl-free PROGRAM...
+#     no program lists a GL library (libGL, libGLU, libglut, libGLX, libOpenGL) in readelf -d
+#   package-test.sh no-window SOURCE WORK GENERATOR
+#     configures SOURCE with SPHERES_WINDOW=OFF and the GL, GLUT and X11 packages hidden from
+#     CMake: it succeeds, with sphere-sim and without sphere-demo
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+gl_free() {
+    local program needed
+    for program in "$@"; do
+        [ -x "$program" ] || fail "$program is not a program"
+        needed=$(readelf -d "$program" | grep NEEDED || true)
+        if grep -Ei 'lib(GL|GLU|glut|GLX|OpenGL)[.-]' <<<"$needed"; then
+            fail "$program links a GL library"
+        fi
+        echo "no GL library: $(basename "$program")"
+    done
+}
+
+mode=${1:-}
+case "$mode" in
+consumer)
+    [ $# -eq 6 ] || fail "usage: package-test.sh consumer BUILD WORK GENERATOR CXX CXXFLAGS"
+    build=$2 work=$3 generator=$4 cxx=$5 flags=$6
+    rm -rf "$work"
+    mkdir -p "$work"
+    cmake --install "$build" --prefix "$work/prefix" >"$work/install.log"
+    (cd "$work/prefix" && find . -type f | sort) >"$work/installed.txt"
+    # The library folder depends on the platform (lib, lib64, lib/x86_64-linux-gnu).
+    for file in 'bin/sphere-sim' 'include/spheres/spheretree/QuerySphereTree.h' \
+        'include/spheres/world/World.h' 'include/spheres/app/FrameLogic.h' \
+        'lib.*/libspheres_world\.a' 'lib.*/cmake/Spheres/SpheresConfig\.cmake' \
+        'lib.*/cmake/Spheres/SpheresConfigVersion\.cmake' 'share/doc/spheres/LICENSE'; do
+        grep -Eqx "\./$file" "$work/installed.txt" || fail "$file is not installed"
+    done
+    ! grep -E '/GL[A-Za-z]*\.h$' "$work/installed.txt" || fail "a GL header is installed"
+    ! grep -Eil 'opengl|glut' "$work/prefix"/lib*/cmake/Spheres/*.cmake \
+        "$work/prefix"/lib/*/cmake/Spheres/*.cmake 2>/dev/null || fail "the package refers to GL"
+    cmake -S "$here/consumer" -B "$work/consumer" -G "$generator" \
+        -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags" \
+        -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" ||
+        { cat "$work/configure.log"; fail "the consumer does not configure"; }
+    cmake --build "$work/consumer" >"$work/build.log" 2>&1 ||
+        { cat "$work/build.log"; fail "the consumer does not build"; }
+    gl_free "$work/consumer/head-on" "$work/prefix/bin/sphere-sim"
+    "$work/consumer/head-on" || fail "the bodies did not exchange velocities"
+    ;;
+gl-free)
+    shift
+    gl_free "$@"
+    ;;
+no-window)
+    [ $# -eq 4 ] || fail "usage: package-test.sh no-window SOURCE WORK GENERATOR"
+    source=$2 work=$3 generator=$4
+    rm -rf "$work"
+    cmake -S "$source" -B "$work" -G "$generator" -DCMAKE_BUILD_TYPE=Release \
+        -DSPHERES_WINDOW=OFF -DSPHERES_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON \
+        -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON -DCMAKE_DISABLE_FIND_PACKAGE_X11=ON \
+        >"$work.configure.log" 2>&1 ||
+        { cat "$work.configure.log"; fail "configuring without windows needs GL"; }
+    # Generating already fails on a GL target that is missing; what links is checked by gl-free
+    # on the main build's programs, so nothing is built here.
+    grep -q 'sphere-sim' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
+        fail "sphere-sim is not among the targets"
+    ! grep -q 'sphere-demo' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
+        fail "sphere-demo is a target without windows"
+    ;;
+*)
+    fail "usage: package-test.sh consumer|gl-free|no-window ..."
+    ;;
+esac
+echo PASS

@@ -1,0 +1,57 @@
+// sphere-sim's traces through every --walk, the batched one at 1, 2 and 5 threads: byte for byte
+// the literal walk's.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace {
+
+/// FNV-1a of the trace that sphere-sim writes with the given options.
+std::uint64_t traceHash(const std::string& options) {
+    std::string path = std::string(SIM_TEST_WORK_DIR) + "/" +
+                       testing::UnitTest::GetInstance()->current_test_info()->name() + ".trace";
+    std::string command = SPHERE_SIM_PATH " --quiet --trace " + path + " " + options;
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+    std::ifstream file(path, std::ios::binary);
+    std::uint64_t hash = 14695981039346656037ull;
+    for (auto c = std::istreambuf_iterator<char>(file); c != std::istreambuf_iterator<char>();
+         ++c) {
+        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+    }
+    std::remove(path.c_str());
+    return hash;
+}
+
+// A difference in any frame carries on into the later ones, so every tenth frame is traced (the
+// trace's formatting would cost more than the frames).
+void expectSameTraces(int bodies, int frames) {
+    std::string scene =
+        "--every 10 --bodies " + std::to_string(bodies) + " --frames " + std::to_string(frames);
+    std::uint64_t literal = traceHash(scene + " --walk literal");
+    EXPECT_EQ(traceHash(scene + " --walk snapshot"), literal);
+    for (int threads : {1, 2, 5}) {
+        EXPECT_EQ(traceHash(scene + " --walk batched --threads " + std::to_string(threads)),
+                  literal)
+            << threads << " threads";
+    }
+}
+
+} // namespace
+
+TEST(SphereSimWalkTest, HundredBodiesFor2000Frames) {
+    expectSameTraces(100, 2000);
+}
+
+TEST(SphereSimWalkTest, SlowThousandBodiesFor300Frames) {
+    expectSameTraces(1000, 300);
+}
+
+TEST(SphereSimWalkTest, SlowTenThousandBodiesFor30Frames) {
+    expectSameTraces(10000, 30);
+}
