@@ -91,26 +91,34 @@ TEST(BruteForceFrameTest, SameStatesAsTheTreeFrameAndThePinnedPositionHash) {
 }
 
 // The brute-force frame kills exactly the bodies the tree does: only a leaf that left its parent
-// is tested against the root sphere (radius 524288).
+// is tested against the root sphere (radius 524288). The benchmarks' tree-free step tests every
+// body against the root alone; a swept sphere touching it from inside counts as out.
 TEST(BruteForceFrameTest, BodiesLeavingTheRootDieInBothFrames) {
     const struct {
-        float x, velocity;
-        bool alive;
-    } cases[] = {
-        {520000.0f, 8000.0f, false}, {515000.0f, 6000.0f, true}, {523888.0f, 300.0f, true}};
-    for (int frame = 0; frame < 6; ++frame) { // the tree's frame, then the scan, for each case
-        const auto& c = cases[frame / 2];
-        SphereBody body(Vector3(c.x, 0.0f, 0.0f), 50.0f);
+        float x, velocity, radius;
+        bool alive, aliveWithoutTree;
+    } cases[] = {{520000.0f, 8000.0f, 50.0f, false, false},
+                 {515000.0f, 6000.0f, 50.0f, true, true},
+                 {523888.0f, 300.0f, 50.0f, true, false},  // stays in its parent
+                 {524226.0f, 0.0f, 61.999f, true, false}}; // swept radius 62: touching the root
+    for (int frame = 0; frame < 12; ++frame) { // the tree's frame, the scan, the tree-free step
+        const auto& c = cases[frame / 3];
+        SphereBody body(Vector3(c.x, 0.0f, 0.0f), c.radius);
         Body* bodies[] = {&body};
         World world;
         world.addBody(&body);
         world.step(1.0f);
-        body.setVelocity(Vector3(c.velocity, 0.0f, 0.0f)); // the last stays in its parent
+        body.setVelocity(Vector3(c.velocity, 0.0f, 0.0f));
         BodyList visible;
-        (frame % 2 == 0
-             ? simulateFrame(world, bodies, 1, true, 1.0f, defaultCameraFrustum(), visible)
-             : bruteForceFrame(world, bodies, 1, true, 1.0f, defaultCameraFrustum(), visible));
-        EXPECT_EQ(body.isAlive(), c.alive) << "x " << c.x << (frame % 2 ? ", scanned" : "");
+        if (frame % 3 == 0) {
+            simulateFrame(world, bodies, 1, true, 1.0f, defaultCameraFrustum(), visible);
+        } else if (frame % 3 == 1) {
+            bruteForceFrame(world, bodies, 1, true, 1.0f, defaultCameraFrustum(), visible);
+        } else {
+            stepWithoutTree(bodies, 1, 1.0f);
+        }
+        EXPECT_EQ(body.isAlive(), frame % 3 == 2 ? c.aliveWithoutTree : c.alive)
+            << "x " << c.x << ", frame kind " << frame % 3;
     }
 }
 
