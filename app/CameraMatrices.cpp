@@ -110,3 +110,11 @@ bool clampToViewportLimit(int& width, int& height, int maxWidth, int maxHeight) 
     }
     return clamped;
 }
+
+MatrixFrustum defaultCameraFrustum() {
+    float projection[16];
+    float modelview[16];
+    defaultProjectionMatrix(projection);
+    cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
+    return MatrixFrustum(projection, modelview);
+}

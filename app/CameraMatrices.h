@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frustum/MatrixFrustum.h"
+
 // Column-major float[16] matrices computed in software the way gluPerspective, glTranslatef and
 // glRotatef build them, so a frustum can be made without a GL context.
 
@@ -22,3 +24,6 @@ double reshapeAspect(int& width, int& height);
 /// limit (a limit of 0 or less is unknown and lowers nothing); returns true when it lowered one.
 /// Mesa's software renderer crashes drawing into a window larger than its viewport can be.
 bool clampToViewportLimit(int& width, int& height, int maxWidth, int maxHeight);
+
+/// The frustum of the program's first frame: default projection, camera at its start values.
+MatrixFrustum defaultCameraFrustum();

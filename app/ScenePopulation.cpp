@@ -1,7 +1,10 @@
 #include "app/ScenePopulation.h"
 
+#include "app/AppGlobals.h"
 #include "body/SphereBody.h"
 #include "world/World.h"
+
+#include <algorithm>
 
 int SceneRandom::next() {
     state = state * 214013u + 2531011u;
@@ -31,4 +34,26 @@ std::vector<Body*> populateScene(World& world, int count, std::uint32_t seed) {
         world.addBody(body);
     }
     return bodies;
+}
+
+std::vector<Body*> makeStartScene(World& world, int count, std::uint32_t seed, float spread) {
+    std::vector<Body*> bodies = populateScene(world, count, seed);
+    // The waiting leaves take their spheres from the bodies at the first update, so moving the
+    // bodies now places them at the scaled positions. The start-up step then makes the scaled
+    // position the previous one as well.
+    if (spread != 1.0f) {
+        for (Body* body : bodies) {
+            body->setPosition(body->getPosition() * spread);
+        }
+    }
+    world.step(1.0e-9f);
+    return bodies;
+}
+
+void buildScene(int count, std::uint32_t seed, float spread) {
+    world = new World();
+    std::vector<Body*> bodies = makeStartScene(*world, count, seed, spread);
+    bodyCount = count;
+    bodyArray = new Body*[bodies.size()];
+    std::copy(bodies.begin(), bodies.end(), bodyArray);
 }

@@ -23,3 +23,14 @@ private:
 /// Returns the bodies in creation order; the caller owns them. The defaults are the program's
 /// scene.
 std::vector<Body*> populateScene(World& world, int count = 100, std::uint32_t seed = 1);
+
+/// The programs' start-up scene in world: populateScene(world, count, seed), the start positions
+/// scaled by spread (untouched when it is 1), then the one step of 1.0e-9 that places every leaf.
+/// Returns the bodies in creation order; the caller owns them.
+std::vector<Body*> makeStartScene(World& world, int count, std::uint32_t seed = 1,
+                                  float spread = 1.0f);
+
+/// The programs' start-up: makeStartScene in a new World, made the program's scene (world,
+/// bodyCount and bodyArray). A program that replaces it deletes world, each body and bodyArray
+/// (an array) first.
+void buildScene(int count, std::uint32_t seed = 1, float spread = 1.0f);

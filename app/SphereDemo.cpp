@@ -3,6 +3,7 @@
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
+#include "app/GLViewportLimit.h"
 #include "app/KeyBindings.h"
 #include "app/ScenePopulation.h"
 #include "body/Body.h"
@@ -12,20 +13,14 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <GL/glx.h>
-#include <X11/Xlib.h>
 
 #include <cstdio>
-#include <vector>
 
-// GL_MAX_VIEWPORT_DIMS, read once the window exists. Mesa's software renderer crashes when it
-// draws into a window larger than that, so such a window is shrunk back to it.
-GLint viewportLimit[2] = {0, 0};
+// The renderer's largest viewport, read as the window is made; a larger window is shrunk to it.
+GLViewportLimit viewportLimit;
 
 void reshapeWindow(int width, int height) {
-    if (clampToViewportLimit(width, height, viewportLimit[0], viewportLimit[1])) {
-        glutReshapeWindow(width, height);
-    }
+    viewportLimit.clampReshape(width, height);
     double aspect = reshapeAspect(width, height);
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
@@ -41,8 +36,7 @@ void initWindow(int argc, char** argv) {
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(100, 100);
     glutInitWindowSize(640, 480);
-    glutCreateWindow("GLUT app");
-    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportLimit);
+    viewportLimit.createWindow("GLUT app");
     reshapeWindow(640, 480);
 }
 
@@ -60,33 +54,9 @@ void initGLState() {
     // GL_LIGHTING stays off: each frame turns it on only while it draws the spheres.
 }
 
-// The server applies a resize before GLUT reports it, and the renderer takes the window's size
-// from the server at the next draw; so the size is asked of the server before each frame. True
-// when the window is beyond the viewport limit, with its shrink requested.
-bool windowBeyondViewportLimit() {
-    Window root;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    if (!XGetGeometry(glXGetCurrentDisplay(), glXGetCurrentDrawable(), &root, &x, &y, &width,
-                      &height, &border, &depth)) {
-        return false;
-    }
-    int w = static_cast<int>(width);
-    int h = static_cast<int>(height);
-    if (!clampToViewportLimit(w, h, viewportLimit[0], viewportLimit[1])) {
-        return false;
-    }
-    glutReshapeWindow(w, h);
-    return true;
-}
-
 void renderFrame() {
     // A frame waits, nothing simulated or drawn, until the window is back within the limit.
-    if (windowBeyondViewportLimit()) {
+    if (viewportLimit.windowBeyond()) {
         glutPostRedisplay();
         return;
     }
@@ -133,13 +103,8 @@ int main(int argc, char** argv) {
     // Line-buffered, so a file or a pipe sees each frame's line as the frame ends.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
 
-    world = new World();
-    bodyArray = new Body*[static_cast<std::size_t>(bodyCount)];
-    std::vector<Body*> bodies = populateScene(*world, bodyCount, 1);
-    for (int i = 0; i < bodyCount; ++i) {
-        bodyArray[i] = bodies[static_cast<std::size_t>(i)];
-    }
-    world->step(1.0e-9f);
+    // The program's scene; its World and bodies live as long as the process.
+    buildScene(bodyCount);
 
     registerKeyBindings();
     initWindow(argc, argv);

@@ -1,12 +1,13 @@
 #include "bench/BenchScene.h"
 
+#include "app/CameraMatrices.h"
+#include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
 #include "sim/BruteForceFrame.h"
 #include "sim/SimOptions.h"
-#include "sim/SimScene.h"
 
 BenchScene::BenchScene(int count, int warmUp) : frustum(defaultCameraFrustum()) {
-    bodies = buildScene(world, count, 1, defaultSpread(count));
+    bodies = makeStartScene(world, count, 1, defaultSpread(count));
     for (int i = 0; i < warmUp; ++i) {
         treeFrame();
     }
@@ -26,6 +27,6 @@ FrameOutcome BenchScene::treeFrame(const FrameSettings& settings) {
 
 FrameOutcome BenchScene::bruteForceFrame() {
     visible.clear();
-    return ::bruteForceFrame(bodies.data(), static_cast<int>(bodies.size()), true, 0.1f, frustum,
-                             visible);
+    return ::bruteForceFrame(world, bodies.data(), static_cast<int>(bodies.size()), true, 0.1f,
+                             frustum, visible);
 }

@@ -6,8 +6,7 @@
 #include "spheretree/NodeTests.h"
 #include "spheretree/QuerySphereTree.h"
 #include "spheretree/SweptSphere.h"
-
-#include <cmath>
+#include "world/World.h"
 
 void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits, TimeList& times) {
     // The tree's own leaf test, so that both give the same times.
@@ -44,7 +43,7 @@ void stepWithoutTree(Body* const* bodies, int count, float timeStep) {
             continue;
         }
         body->integrate(timeStep);
-        // The tree's escape rule for a leaf: its swept sphere does not fit inside the root.
+        // The root's half of the tree's escape rule: the swept sphere does not fit inside it.
         float fit = QuerySphereTree::rootRadius -
                     (body->getSweptCenter().length() + body->getSweptRadius());
         if (!(fit > 0.0f)) {
@@ -53,11 +52,13 @@ void stepWithoutTree(Body* const* bodies, int count, float timeStep) {
     }
 }
 
-FrameOutcome bruteForceFrame(Body* const* bodies, int count, bool running, float timeStep,
-                             const Frustum& frustum, BodyList& visible) {
+FrameOutcome bruteForceFrame(World& world, Body* const* bodies, int count, bool running,
+                             float timeStep, const Frustum& frustum, BodyList& visible) {
     FrameOutcome outcome;
+    // Whether a body left the root depends on the tree's node above its leaf, so the step is
+    // the World's: both frames kill the same bodies.
     if (running) {
-        stepWithoutTree(bodies, count, timeStep);
+        world.step(timeStep);
     }
 
     BodyList hits;

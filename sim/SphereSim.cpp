@@ -3,6 +3,7 @@
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
 #include "app/KeyBindings.h"
+#include "app/ScenePopulation.h"
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
@@ -10,7 +11,6 @@
 #include "sim/OutputFile.h"
 #include "sim/RunStats.h"
 #include "sim/SimOptions.h"
-#include "sim/SimScene.h"
 #include "sim/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
@@ -171,17 +171,11 @@ int run(int argc, char** argv) {
     bool stdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
 
     // The program's start-up, with the scene's size, generator state and spread chosen here.
-    world = new World();
-    bodyCount = options.bodies;
-    bodyArray = new Body*[static_cast<std::size_t>(bodyCount)];
     {
         StartupProgress placing(
-            stderr, "sphere-sim: placing " + std::to_string(bodyCount) + " bodies in the tree",
+            stderr, "sphere-sim: placing " + std::to_string(options.bodies) + " bodies in the tree",
             stderrIsTerminal);
-        std::vector<Body*> created = buildScene(*world, bodyCount, options.seed, options.spread);
-        for (int i = 0; i < bodyCount; ++i) {
-            bodyArray[i] = created[static_cast<std::size_t>(i)];
-        }
+        buildScene(options.bodies, options.seed, options.spread);
     }
     if (int outside = countOutsideRoot()) {
         std::fprintf(stderr,

@@ -9,6 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef SPHERES_VALIDATE
+#include "spheretree/TreeChecker.h"
+
+#include <string>
+#endif
+
 #ifdef SPHERES_COUNT_VISITS
 // Benchmark-only builds count the nodes the sweep and frustum walks enter; the benchmark
 // defines the counters. The shipped tree has none.
@@ -49,6 +55,15 @@ void QuerySphereTree::update() {
     if (queryWalk == QueryWalk::Snapshot) {
         refreshSnapshot();
     }
+#ifdef SPHERES_VALIDATE
+    // Validating builds check every invariant after every update and stop at the first broken
+    // one, so every run of the programs and tests checks the tree as it goes.
+    std::string error = checkTree(*this);
+    if (!error.empty()) {
+        std::fprintf(stderr, "tree check failed after an update: %s\n", error.c_str());
+        std::abort();
+    }
+#endif
 }
 
 void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
@@ -73,8 +88,7 @@ void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
     }
     enteredSlot = slot;
     chosenSlot = QuerySnapshot::noSlot;
-    bool attachHere =
-        parent->level == getMaxLevel() || parent->maxRadius * getChildRadiusScale() < leaf->radius;
+    bool attachHere = parent->level == getMaxLevel() || isTooLargeForChild(*parent, leaf->radius);
     if (attachHere || slot == QuerySnapshot::noSlot || extended[slot]) {
         SphereTree::integrateNode(leaf, parent);
         return;

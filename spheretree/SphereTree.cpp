@@ -220,9 +220,12 @@ void SphereTree::queueRecompute(TreeNode* node) {
     recomputeQueue.push_back(node);
 }
 
+bool isTooLargeForChild(const TreeNode& parent, float radius) {
+    return parent.maxRadius * getChildRadiusScale() < radius;
+}
+
 void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
-    bool tooLargeForChild = parent->maxRadius * getChildRadiusScale() < leaf->radius;
-    if (parent->level != getMaxLevel() && !tooLargeForChild) {
+    if (parent->level != getMaxLevel() && !isTooLargeForChild(*parent, leaf->radius)) {
         /*
          * Choose where below parent the leaf goes. Bounding children are scanned in order, and
          * one is looked at only if its distance score d = |leaf centre - centre| + leaf radius

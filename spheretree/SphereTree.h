@@ -6,6 +6,10 @@
 
 class Body;
 
+/// Whether a leaf of the given radius is too large for any bounding child of parent; the
+/// placement then hangs it on parent itself (or, below the root, it may stick out of it).
+bool isTooLargeForChild(const TreeNode& parent, float radius);
+
 /// A hierarchy of bounding spheres below a fixed root sphere at the origin, one leaf per body,
 /// brought up to date incrementally by update().
 ///

@@ -3,7 +3,6 @@
 #include "spheretree/SphereTree.h"
 #include "spheretree/TreeParameters.h"
 
-#include <cmath>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
@@ -21,11 +20,6 @@ std::string describe(const TreeNode& node, const std::string& rule) {
         << "), radius " << node.radius << ", flags 0x" << std::hex << node.flags << std::dec << ": "
         << rule;
     return out.str();
-}
-
-bool finiteSphere(const TreeNode& node) {
-    return std::isfinite(node.center.x) && std::isfinite(node.center.y) &&
-           std::isfinite(node.center.z) && std::isfinite(node.radius);
 }
 
 /// How often each node occurs in a queue; every entry must be unique.
@@ -48,7 +42,7 @@ struct Checker {
 
     /// Rules shared by nodes in the hierarchy and waiting leaves.
     std::string checkCommon(const TreeNode& node) const {
-        if (!finiteSphere(node)) {
+        if (!node.hasFiniteSphere()) {
             return describe(node, "centre or radius is not finite");
         }
         if (node.radius < 0.0f) {
@@ -88,8 +82,7 @@ struct Checker {
         }
         // The margin computeFit would store, computed without writing the leaf's fit.
         float margin = parent.radius - ((leaf.center - parent.center).length() + leaf.radius);
-        bool tooLargeForChild = leaf.radius > root->maxRadius * getChildRadiusScale();
-        if (margin < 0.0f && !(&parent == root && tooLargeForChild)) {
+        if (margin < 0.0f && !(&parent == root && isTooLargeForChild(*root, leaf.radius))) {
             return describe(leaf, "sticks out of its parent by " + std::to_string(-margin));
         }
         return "";

@@ -12,11 +12,11 @@ cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 
 # The sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer, no recovery) runs the
-# whole test suite again.
+# whole test suite again, with the tree checked after every update.
 sanitized=build-check-asan
 rm -rf "$sanitized"
 cmake -S . -B "$sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSPHERES_WERROR=ON \
-    -DSPHERES_SANITIZE=ON
+    -DSPHERES_SANITIZE=ON -DSPHERES_VALIDATE=ON
 cmake --build "$sanitized" -j"$(nproc)"
 ctest --test-dir "$sanitized" --output-on-failure -j"$(nproc)"
 

@@ -2,6 +2,7 @@
 // fixed simulation rate, with a body's sweep query shown as it runs.
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
+#include "app/GLViewportLimit.h"
 #include "app/KeyBindings.h"
 #include "app/Version.h"
 #include "body/Body.h"
@@ -52,6 +53,7 @@ ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
 GLViewDraw drawer;
+GLViewportLimit viewportLimit;
 int windowWidth = 640;
 int windowHeight = 480;
 bool showHelp = false;
@@ -228,6 +230,7 @@ void mouseMotion(int x, int y) {
 }
 
 void reshape(int width, int height) {
+    viewportLimit.clampReshape(width, height);
     reshapeAspect(width, height);
     windowWidth = width;
     windowHeight = height;
@@ -356,6 +359,11 @@ void screenshot() {
 }
 
 void display() {
+    // Nothing is drawn while the window is beyond the viewport limit; its shrink is on the way.
+    if (viewportLimit.windowBeyond()) {
+        glutPostRedisplay();
+        return;
+    }
     double started = now();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     float projection[16];
@@ -444,7 +452,7 @@ int run(int argc, char** argv) {
     glutArgv.push_back(nullptr);
     glutInit(&glutArgc, glutArgv.data());
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
-    glutCreateWindow("sphere-view");
+    viewportLimit.createWindow("sphere-view");
     windowWidth = glutGet(GLUT_WINDOW_WIDTH);
     windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
     initGLState();

@@ -1,9 +1,9 @@
 #include "view/ViewSession.h"
 
 #include "app/AppGlobals.h"
+#include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
 #include "sim/CsvFile.h"
-#include "sim/SimScene.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
@@ -61,15 +61,8 @@ bool ViewSession::closeTrace() {
 
 void ViewSession::createScene() {
     // The start-up of the other programs, with the scene's size, seed and spread from the
-    // options; the globals are what the demo's key handlers work on.
-    world = new World();
-    bodyCount = options.scene.bodies;
-    bodyArray = new Body*[static_cast<std::size_t>(bodyCount)];
-    std::vector<Body*> created =
-        buildScene(*world, bodyCount, options.scene.seed, options.scene.spread);
-    for (int i = 0; i < bodyCount; ++i) {
-        bodyArray[i] = created[static_cast<std::size_t>(i)];
-    }
+    // options; it also sets the globals that the demo's key handlers work on.
+    buildScene(options.scene.bodies, options.scene.seed, options.scene.spread);
     frameNumber = 0;
     outcome = FrameOutcome();
     frameDone();

@@ -5,6 +5,7 @@
 #include "frustum/MatrixFrustum.h"
 #include "spheretree/SweepVisitor.h"
 #include "tests/support/TestSupport.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 

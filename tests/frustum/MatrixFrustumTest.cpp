@@ -1,12 +1,14 @@
 #include "frustum/MatrixFrustum.h"
 
+#include "app/CameraMatrices.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 TEST(MatrixFrustumTest, PlanesOfKnownMatrices) {
     Matrix identity = translation(0.0f, 0.0f, 0.0f), back = translation(0.0f, 0.0f, -10000.0f);
-    Matrix perspective = programPerspective();
+    Matrix perspective;
+    defaultProjectionMatrix(perspective.data());
     // Fourth row (1, 0, 0, 1) and first row (1, 0, 0, 0): the right plane w - x has normal zero.
     const Matrix degenerate = {1, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const struct {

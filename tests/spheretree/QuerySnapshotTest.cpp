@@ -34,51 +34,46 @@ using Query = std::function<void(BodyList&, TimeList&)>;
 } // namespace
 
 TEST(QuerySnapshotTest, AllFiveQueriesMatchTheLiteralWalkWhileTheSceneChanges) {
-    TestRandom random{4242};
-    std::deque<SphereBody> bodies; // before the World: its tree points at them
-    World world;
-    auto addBodies = [&](int count) {
-        for (int i = 0; i < count; ++i) { // every 20th fast enough to leave the root sphere
-            bodies.push_back(makeSceneBody(random, bodies.size() % 20 == 0 ? 400.0f : 1.0f));
-            world.addBody(&bodies.back());
-        }
-    };
-    addBodies(300);
-    world.step(1e-9f);
-    QuerySphereTree& tree = world.getTree();
-    Matrix projection = programPerspective();
+    RandomScene scene(20);
+    scene.add(300, 4242);
+    scene.world.step(1e-9f);
+    std::vector<Body*>& bodies = scene.bodies;
+    TestDraws draws{SceneRandom(4242)};
+    QuerySphereTree& tree = scene.world.getTree();
+    float projection[16];
+    defaultProjectionMatrix(projection);
     int sweepHits = 0, frustumHits = 0, sphereHits = 0, lineHits = 0;
     for (int step = 1; step <= 120; ++step) {
-        runFrame(world, bodies);
+        scene.frame();
         if (step == 30) {
-            addBodies(50);
+            scene.add(50, 4243);
         }
         for (std::size_t i = 0; step == 60 && i < bodies.size(); i += 7) {
-            world.removeBody(&bodies[i]);
+            scene.world.removeBody(bodies[i]);
         }
         if (step == 90) { // overflows to infinity in x only: the body dies, its leaf is stranded
-            bodies[5].setVelocity(Vector3(FLT_MAX, 0.0f, 0.0f));
-            bodies[5].setAcceleration(Vector3(FLT_MAX, 0.0f, 0.0f));
+            bodies[5]->setVelocity(Vector3(FLT_MAX, 0.0f, 0.0f));
+            bodies[5]->setAcceleration(Vector3(FLT_MAX, 0.0f, 0.0f));
         }
         ASSERT_EQ(tree.refreshSnapshot().compareWith(tree.getRoot()), "") << step;
         if (step % 10 != 0) {
             continue;
         }
-        for (SphereBody& body : bodies) {
+        for (Body* body : bodies) {
             EXPECT_TRUE(sameThroughBothWalks(
-                tree, [&](BodyList& b, TimeList& t) { tree.querySweep(&body, b, t); }, sweepHits))
+                tree, [&](BodyList& b, TimeList& t) { tree.querySweep(body, b, t); }, sweepHits))
                 << "sweep at " << step;
         }
-        Matrix modelview = translation(random.nextFloat(-8000.0f, 8000.0f),
-                                       random.nextFloat(-8000.0f, 8000.0f), -10000.0f);
-        MatrixFrustum view(projection.data(), modelview.data());
+        float x = draws.between(-8000.0f, 8000.0f); // one draw per statement: one order
+        Matrix modelview = translation(x, draws.between(-8000.0f, 8000.0f), -10000.0f);
+        MatrixFrustum view(projection, modelview.data());
         EXPECT_TRUE(sameThroughBothWalks(
             tree, [&](BodyList& b, TimeList&) { tree.queryFrustum(view, b); }, frustumHits))
             << "frustum at " << step;
         for (int i = 0; i < 30; ++i) { // aimed at bodies, so that leaves are hit
-            Vector3 target = bodies[random.nextInt(static_cast<int>(bodies.size()))].getPosition();
-            float radius = random.nextFloat(1.0f, 500.0f);
-            Vector3 origin = target + random.nextVector(8000.0f);
+            Vector3 target = bodies[draws.index(bodies.size())]->getPosition();
+            float radius = draws.between(1.0f, 500.0f);
+            Vector3 origin = target + draws.vector(8000.0f);
             EXPECT_TRUE(sameThroughBothWalks(
                 tree, [&](BodyList& b, TimeList&) { tree.querySphere(target, radius, b); },
                 sphereHits));
@@ -92,8 +87,8 @@ TEST(QuerySnapshotTest, AllFiveQueriesMatchTheLiteralWalkWhileTheSceneChanges) {
         }
     }
     EXPECT_TRUE(sweepHits > 0 && frustumHits > 0 && sphereHits > 0 && lineHits > 0);
-    EXPECT_TRUE(std::isinf(bodies[5].getPosition().x) && !bodies[5].isAlive());
-    auto dead = std::count_if(bodies.begin(), bodies.end(), [](Body& b) { return !b.isAlive(); });
+    EXPECT_TRUE(std::isinf(bodies[5]->getPosition().x) && !bodies[5]->isAlive());
+    auto dead = std::count_if(bodies.begin(), bodies.end(), [](Body* b) { return !b->isAlive(); });
     EXPECT_GT(dead, 1); // fast bodies escaped besides the one that overflowed
 }
 

@@ -3,40 +3,48 @@
 
 #include <gtest/gtest.h>
 
-/// The time of a query's single result (0 without times), or -1 when it found nothing.
-template <class Query> static float onlyTime(TreeScene& scene, const Query& query) {
-    BodyList bodies;
-    TimeList times;
-    query.run(scene.tree, bodies, times);
-    EXPECT_LE(bodies.size(), 1u);
-    return bodies.empty() ? -1.0f : times.empty() ? 0.0f : times.front();
-}
+#include <functional>
 
 static Vector3 z(float v) {
     return Vector3(0.0f, 0.0f, v);
 }
 
+// Each boundary of the per-node tests, pinned by literal values: the tree and the references
+// share these tests, so only a literal shows a fault in one.
 TEST(QuerySphereTreeQueryTest, EdgeCasesAgainstOneLeaf) {
     TreeScene scene; // one leaf sphere: centre (0, 0, 10), radius 1.999f + 0.001f = 2 exactly
     Body* body = scene.add(z(10.0f), 1.999f)->body;
     scene.tree.update();
-    auto ray = [&](const Vector3& from) {
-        return onlyTime(scene, LineQuery{from, from + z(1.0f), false});
+    QuerySphereTree& tree = scene.tree;
+    // The time of the query's single result (0 without times), or -1 when it found nothing.
+    auto onlyTime = [](const std::function<void(BodyList&, TimeList&)>& query) {
+        BodyList bodies;
+        TimeList times;
+        query(bodies, times);
+        EXPECT_LE(bodies.size(), 1u);
+        return bodies.empty() ? -1.0f : times.empty() ? 0.0f : times.front();
     };
-    auto segment = [&](float a, float b) { return onlyTime(scene, LineQuery{z(a), z(b), true}); };
-    auto sphere = [&](float r) { return onlyTime(scene, SphereQuery{z(5.0f), r}); };
+    auto ray = [&](const Vector3& from) {
+        return onlyTime([&](BodyList& b, TimeList& t) { tree.queryRay(from, z(1.0f), b, t); });
+    };
+    auto segment = [&](float a, float e) {
+        return onlyTime([&](BodyList& b, TimeList& t) { tree.querySegment(z(a), z(e), b, t); });
+    };
+    auto sphere = [&](float r) {
+        return onlyTime([&](BodyList& b, TimeList&) { tree.querySphere(z(5.0f), r, b); });
+    };
+    // A body of radius 1.001f (reach 3 exactly) moving along z; at rest it reports nothing.
+    auto sweep = [&](float from, float length) {
+        SphereBody mover = makeBody(z(from), z(from + length), 1.001f);
+        return onlyTime([&](BodyList& b, TimeList& t) { tree.querySweep(&mover, b, t); });
+    };
     // Last, as it changes the body: the cube -1..1 seen from (3, 0, 10); the body's own sphere
     // touches the left face from outside at r = 2, whatever the leaf's sphere.
     Matrix identity = translation(0.0f, 0.0f, 0.0f), camera = translation(-3.0f, 0.0f, -10.0f);
     MatrixFrustum cube(identity.data(), camera.data());
     auto frustum = [&](float r) {
         body->setRadius(r);
-        return onlyTime(scene, FrustumQuery{&cube});
-    };
-    // A body of radius 1.001f (reach 3 exactly) moving along z; at rest it reports nothing.
-    auto sweep = [&](float from, float length) {
-        SphereBody mover = makeBody(z(from), z(from + length), 1.001f);
-        return onlyTime(scene, SweepQuery{&mover});
+        return onlyTime([&](BodyList& b, TimeList&) { tree.queryFrustum(cube, b); });
     };
     const struct {
         const char* label;
@@ -44,6 +52,8 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAgainstOneLeaf) {
     } cases[] = {
         {"ray: distance to the entry", ray(z(0.0f)), 8.0f, 0},
         {"ray from inside: to the exit", ray(z(9.0f)), 3.0f, 0},
+        {"ray from on the sphere: counts as outside", ray(z(8.0f)), 0.0f, 0},
+        {"ray: tangent at exactly the radius", ray(Vector3(0.0f, 2.0f, 0.0f)), 10.0f, 0},
         {"ray: sphere behind", ray(z(20.0f)), -1.0f, 0},
         {"ray: passes by", ray(Vector3(0.0f, 3.0f, 0.0f)), -1.0f, 0},
         {"segment: entry parameter", segment(0.0f, 20.0f), 0.4f, 1e-6f},

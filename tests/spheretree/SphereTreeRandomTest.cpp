@@ -1,96 +1,121 @@
-#include "frustum/MatrixFrustum.h"
+#include "app/CameraMatrices.h"
+#include "app/FrameLogic.h"
+#include "app/ScenePopulation.h"
 #include "tests/support/TestSupport.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
-/// One kind of query against a brute-force walk of every node: the leaves the exact test accepts,
-/// depth first, with times; those below a rejected ancestor count as misses pruning explains.
-struct Tally {
-    const char* name;
-    int hits = 0, prunedMisses = 0;
-    BodyList expected{};
-    TimeList expectedTimes{};
+using Accepts = std::function<bool(const TreeNode&, float&)>;
 
-    template <class Query> void walk(const Query& query, const TreeNode* node, bool pruned) {
-        float time = 0.0f;
-        bool accepted = query.accepts(*node, time);
-        if (!(node->flags & TreeNodeFlags::Leaf)) {
-            for (const TreeNode* child : node->children) {
-                walk(query, child, pruned || !accepted);
-            }
-        } else if (accepted && pruned) {
-            ++prunedMisses;
-        } else if (accepted) {
-            expected.push_back(node->body);
-            expectedTimes.push_back(time);
+/// What a query must return: the leaves the per-node test accepts, depth first, below inner
+/// nodes it accepts too; a leaf accepted below a rejected node is a miss the pruning explains.
+static void walk(const Accepts& accepts, const TreeNode* node, bool pruned, BodyList& bodies,
+                 TimeList& times, int& prunedMisses) {
+    float time = 0.0f;
+    bool accepted = accepts(*node, time);
+    if (!(node->flags & TreeNodeFlags::Leaf)) {
+        for (const TreeNode* child : node->children) {
+            walk(accepts, child, pruned || !accepted, bodies, times, prunedMisses);
         }
+    } else if (accepted && pruned) {
+        ++prunedMisses;
+    } else if (accepted) {
+        bodies.push_back(node->body);
+        times.push_back(time);
     }
-    template <class Query> void compare(QuerySphereTree& tree, const Query& query, int step) {
-        BodyList bodies{nullptr}; // the tree must append after what the lists already hold
-        TimeList times{-1.0f};
-        expected = bodies;
-        expectedTimes = times;
-        walk(query, tree.getRoot(), false);
-        query.run(tree, bodies, times);
-        hits += static_cast<int>(bodies.size()) - 1;
-        EXPECT_TRUE(bodies == expected && (times.size() == 1 || times == expectedTimes))
-            << name << " query differs from brute force at " << step;
-    }
-};
+}
 
-TEST(SphereTreeRandomTest, TreeMatchesBruteForceWhileBodiesMoveArriveAndLeave) {
-    TestRandom random{2024};
-    std::deque<SphereBody> bodies; // declared first: the World's tree points at them
-    World world;
-    auto addBodies = [&](int count) {
-        for (int i = 0; i < count; ++i) { // every 25th fast enough to leave the root sphere
-            bodies.push_back(makeSceneBody(random, bodies.size() % 25 == 0 ? 400.0f : 1.0f));
-            world.addBody(&bodies.back());
-        }
+TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndLeave) {
+    RandomScene scene(25);
+    scene.add(300, 2024);
+    scene.world.step(1e-9f);
+    TestDraws draws{SceneRandom(7)};
+    QuerySphereTree& tree = scene.world.getTree();
+    const char* names[] = {"sweep", "frustum", "sphere", "ray", "segment"};
+    int hits[5] = {}, prunedMisses[5] = {};
+    // Runs query kind k into lists that hold an entry already: the tree must append after it.
+    auto compare = [&](int k, const Accepts& accepts,
+                       const std::function<void(BodyList&, TimeList&)>& query) {
+        BodyList found{nullptr}, expected{nullptr};
+        TimeList times{-1.0f}, expectedTimes{-1.0f};
+        walk(accepts, tree.getRoot(), false, expected, expectedTimes, prunedMisses[k]);
+        query(found, times);
+        hits[k] += static_cast<int>(found.size()) - 1;
+        ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
+            << names[k] << " query differs from the walk";
     };
-    addBodies(300);
-    world.step(1e-9f);
-    Matrix projection = programPerspective();
-    Tally sweep{"sweep"}, frustum{"frustum"}, sphere{"sphere"}, ray{"ray"}, segment{"segment"};
-    QuerySphereTree& tree = world.getTree();
+    float projection[16];
+    defaultProjectionMatrix(projection);
     for (int step = 1; step <= 400; ++step) {
-        runFrame(world, bodies);
+        SCOPED_TRACE("step " + std::to_string(step));
+        scene.frame();
         if (step == 120) {
-            addBodies(40);
+            scene.add(40, 2025);
         }
-        for (std::size_t i = 0; step == 200 && i < bodies.size(); i += 9) {
-            world.removeBody(&bodies[i]);
+        for (std::size_t i = 0; step == 200 && i < scene.bodies.size(); i += 9) {
+            scene.world.removeBody(scene.bodies[i]);
         }
-        ASSERT_EQ(checkTree(tree), "") << "after step " << step << " and its arrivals or removals";
+        ASSERT_EQ(checkTree(tree), "") << "after the step's arrivals or removals";
         if (step % 20 != 0) {
             continue;
         }
-        for (SphereBody& body : bodies) {
-            sweep.compare(tree, SweepQuery{&body}, step);
+        for (Body* body : scene.bodies) {
+            SweptSphere s(body); // the present sphere prunes inner nodes
+            compare(
+                0, [&](const TreeNode& n, float& t) { return sweepAccepts(s, n, t); },
+                [&](BodyList& b, TimeList& t) { tree.querySweep(s.body, b, t); });
         }
-        float x = random.nextFloat(-8000.0f, 8000.0f); // one draw per statement: one order
-        Matrix modelview = translation(x, random.nextFloat(-8000.0f, 8000.0f), -10000.0f);
-        MatrixFrustum view(projection.data(), modelview.data());
-        frustum.compare(tree, FrustumQuery{&view}, step);
+        float x = draws.between(-8000.0f, 8000.0f); // one draw per statement: one order
+        Matrix modelview = translation(x, draws.between(-8000.0f, 8000.0f), -10000.0f);
+        MatrixFrustum view(projection, modelview.data());
+        compare(
+            1,
+            [&](const TreeNode& n, float&) { // a leaf with its body's present sphere
+                bool leaf = n.flags & TreeNodeFlags::Leaf;
+                Vector3 c = leaf ? n.body->getPosition() : n.center;
+                float r = leaf ? n.body->getRadius() : n.radius;
+                return std::none_of(view.getPlanes(), view.getPlanes() + 6,
+                                    [&](const Plane& p) { return sphereOutsidePlane(p, c, r); });
+            },
+            [&](BodyList& b, TimeList&) { tree.queryFrustum(view, b); });
         for (int i = 0; i < 40; ++i) { // aimed at bodies, to probe leaves outside an ancestor
-            Body& aim = bodies[random.nextInt(static_cast<int>(bodies.size()))];
-            Vector3 target = aim.getPosition() + random.nextVector(100.0f);
-            sphere.compare(tree, SphereQuery{target, random.nextFloat(1.0f, 500.0f)}, step);
-            Vector3 origin = target + random.nextVector(8000.0f);
-            ray.compare(tree, LineQuery{origin, target, false}, step);
-            segment.compare(tree, LineQuery{origin, target, true}, step);
+            Vector3 target = scene.bodies[draws.index(scene.bodies.size())]->getPosition() +
+                             draws.vector(100.0f);
+            float radius = draws.between(1.0f, 500.0f);
+            Vector3 origin = target + draws.vector(8000.0f);
+            Vector3 direction = (target - origin).normalized();
+            Segment line(origin, target);
+            compare(
+                2,
+                [&](const TreeNode& n, float&) {
+                    return !sphereMissesNode(target, radius, n.center, n.radius);
+                },
+                [&](BodyList& b, TimeList&) { tree.querySphere(target, radius, b); });
+            compare(
+                3,
+                [&](const TreeNode& n, float& t) {
+                    return rayHitsSphere(origin, direction, n.center, n.radius, &t);
+                },
+                [&](BodyList& b, TimeList& t) { tree.queryRay(origin, direction, b, t); });
+            compare(
+                4,
+                [&](const TreeNode& n, float& t) { return line.hitsSphere(n.center, n.radius, t); },
+                [&](BodyList& b, TimeList& t) { tree.querySegment(origin, target, b, t); });
         }
     }
-    for (const Tally* tally : {&sweep, &frustum, &sphere, &ray, &segment}) {
-        std::printf("%s: %d hits, %d misses explained by pruning\n", tally->name, tally->hits,
-                    tally->prunedMisses);
-        EXPECT_GT(tally->hits, 0) << tally->name;
-        EXPECT_TRUE(tally == &frustum || tally->prunedMisses > 0) << tally->name;
+    for (int k = 0; k < 5; ++k) { // both hits and pruned misses, or the scenes showed nothing
+        std::printf("%s: %d hits, %d misses explained by pruning\n", names[k], hits[k],
+                    prunedMisses[k]);
+        EXPECT_TRUE(hits[k] > 0 && (k == 1 || prunedMisses[k] > 0)) << names[k];
     }
     // Torn down holding attached, escaped and waiting leaves: the leak checkers see all freed.
-    addBodies(5);
-    auto dead = std::count_if(bodies.begin(), bodies.end(), [](Body& b) { return !b.isAlive(); });
-    EXPECT_TRUE(dead > 0 && tree.getLeaves().size() > 5 && tree.getIntegrateQueue().size() == 5);
+    scene.add(5, 2026);
+    EXPECT_TRUE(std::any_of(scene.bodies.begin(), scene.bodies.end(),
+                            [](Body* b) { return !b->isAlive(); }) &&
+                tree.getLeaves().size() > 5 && tree.getIntegrateQueue().size() == 5);
 }

@@ -71,9 +71,13 @@ TEST(SphereTreeUpdateTest, NewLeafIsPlacedByDistanceScore) {
     first->parent->radius = 400.0f; // as if shrunk: still holds the first leaf
     TreeNode* third = scene.add(300.0f, 50.0f);
     TreeNode* large = scene.add(-300000.0f, 600.0f);
+    TreeNode* largest = scene.add(300000.0f, 511.999f);
+    TreeNode* huge = scene.add(400000.0f, 200000.0f); // sticks out of the root until it escapes
     ASSERT_EQ(scene.update(), "");
     EXPECT_EQ(third->parent, first->parent);
     EXPECT_EQ(large->level, 5) << "radius 600: too large for a level-5 child";
+    EXPECT_EQ(largest->level, 6) << "radius 512: the largest a level-5 child may have";
+    EXPECT_EQ(huge->level, 1) << "too large for any child: hung on the root itself";
 }
 
 TEST(SphereTreeUpdateTest, ExactFitsAgainstParentAndRoot) {

@@ -2,6 +2,7 @@
 
 #include "app/CameraMatrices.h"
 #include "tests/support/TestSupport.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 

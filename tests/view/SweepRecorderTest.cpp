@@ -1,6 +1,7 @@
 #include "view/SweepRecorder.h"
 
 #include "app/FrameLogic.h"
+#include "body/CollisionResponse.h"
 #include "tests/support/TestSupport.h"
 #include "tests/view/ViewTestScene.h"
 
@@ -9,12 +10,12 @@
 namespace {
 
 // What the walk must enter: every inner node reached (accepted or not) and every leaf below an
-// accepted one, in depth-first order, by an independent statement of the query's tests.
-void referenceWalk(const SweepQuery& query, const TreeNode& node,
+// accepted one, in depth-first order, by a walk of every node with the query's own tests.
+void referenceWalk(const SweptSphere& query, const TreeNode& node,
                    std::vector<SweepRecorder::Node>& nodes,
                    std::vector<SweepRecorder::Leaf>& leaves) {
     float time = 0.0f;
-    bool accepted = query.accepts(node, time);
+    bool accepted = sweepAccepts(query, node, time);
     if (node.flags & TreeNodeFlags::Leaf) {
         leaves.push_back({node.center, node.radius, node.body, accepted, time});
         return;
@@ -48,7 +49,7 @@ TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
 
             std::vector<SweepRecorder::Node> nodes;
             std::vector<SweepRecorder::Leaf> leaves;
-            referenceWalk(SweepQuery{body}, *scene.getTree().getRoot(), nodes, leaves);
+            referenceWalk(SweptSphere(body), *scene.getTree().getRoot(), nodes, leaves);
             ASSERT_EQ(recorder.nodes().size(), nodes.size());
             for (std::size_t i = 0; i < nodes.size(); ++i) {
                 const SweepRecorder::Node &seen = recorder.nodes()[i], &want = nodes[i];

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/CameraMatrices.h"
+#include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
-#include "sim/SimScene.h"
 #include "world/World.h"
 
 #include <vector>
@@ -12,7 +13,7 @@ struct ViewTestScene {
     std::vector<Body*> bodies;
 
     ViewTestScene(int count, std::uint32_t seed, float spread)
-        : bodies(buildScene(world, count, seed, spread)) {}
+        : bodies(makeStartScene(world, count, seed, spread)) {}
     ~ViewTestScene() {
         for (Body* body : bodies) {
             delete static_cast<SphereBody*>(body);

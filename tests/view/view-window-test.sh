@@ -2,7 +2,9 @@
 # End-to-end tests of sphere-view under Xvfb:
 #   view-window-test.sh window VIEW SIM WORKDIR
 #     real key and mouse events: freeze, hide and show each tree level (its colour leaves and
-#     comes back in the picture), pick a body with a click, one frame, reset, Escape (status 0)
+#     comes back in the picture), a resize far beyond the largest viewport (shrunk back to it,
+#     drawn at it) and back, pick a body with a click, one frame, reset, Escape (status 0); a
+#     window asked for beyond the largest viewport at start draws its frames (status 0)
 #   view-window-test.sh trace VIEW SIM WORKDIR
 #     the view's --trace equals sphere-sim's for the same options and keys
 # The script runs itself under xvfb-run -a; a display that cannot be opened is tried again.
@@ -66,6 +68,9 @@ colour_count() {
 
 shot() { import -window root "$work/$1.png"; }
 
+geometry() { xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p'; }
+geometry_is() { [ "$(geometry)" = "$1" ]; }
+
 # The GL colour of each tree level (0 is the root), as the view draws it.
 level_colours=("128,128,128" "77,128,255" "51,255,51" "255,255,51" "255,77,255" "51,255,255")
 
@@ -112,6 +117,41 @@ window)
         [ "$again" -eq "$shown" ] || fail "level $level: $again pixels shown again, not $shown"
     done
 
+    # A window beyond the largest viewport (16384 x 16384 with Mesa's software renderer) is
+    # shrunk back instead of crashing the renderer, and pictures go on at that size: the help
+    # text, shown after the shrink, appears (a picture that large takes seconds). Back at its
+    # first size the window shows the same picture as before.
+    text_colour="217,217,217"
+    text=$(colour_count "$work/all.png" "$text_colour")
+    xdotool windowsize "$window" 32767 32767
+    shrunk() {
+        kill -0 "$pid" 2>/dev/null || fail "sphere-view ended after a resize to 32767 x 32767"
+        case "$(geometry)" in "" | 32767x* | *x32767) return 1 ;; esac
+    }
+    eventually shrunk || fail "the window stayed $(geometry) after a resize to 32767 x 32767"
+    echo "resized to 32767 x 32767: the window is $(geometry)"
+    xdotool key h
+    help_drawn() {
+        kill -0 "$pid" 2>/dev/null || fail "sphere-view ended after a resize to 32767 x 32767"
+        shot large
+        [ "$(colour_count "$work/large.png" "$text_colour")" -ge $((2 * text)) ]
+    }
+    eventually help_drawn || fail "no picture drawn at $(geometry)"
+    xdotool key h
+    xdotool windowsize "$window" 640 480
+    eventually geometry_is 640x480 || fail "the window is $(geometry), not 640x480"
+    # The screen around the window keeps what the large one showed: only the window is compared.
+    convert "$work/all.png" -crop 640x480+100+100 +repage "$work/all-window.png"
+    same_picture() {
+        shot back
+        convert "$work/back.png" -crop 640x480+100+100 +repage "$work/back-window.png"
+        for colour in "${level_colours[@]}"; do
+            [ "$(colour_count "$work/back-window.png" "$colour")" -eq \
+                "$(colour_count "$work/all-window.png" "$colour")" ] || return 1
+        done
+    }
+    eventually same_picture || fail "the picture differs after the window came back to 640 x 480"
+
     # A click in the middle of a lit body, found in the picture, selects a body.
     spot=$(convert "$work/all.png" -crop 600x340+120+220 +repage \
         -fx 'r>0.3 && r>2*g && r>2*b ? 1 : 0' -morphology Erode Disk:6 txt:- |
@@ -139,6 +179,11 @@ window)
     wait "$pid" || status=$?
     pid=""
     [ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0"
+
+    # Made that large from the start, the window is made again at the limit.
+    status=0
+    run_view -geometry 32767x32767 --frames 1 >"$work/large.out" 2>&1 || status=$?
+    [ "$status" -eq 0 ] || fail "exit status $status with -geometry 32767x32767, expected 0"
     ;;
 trace)
     # The demo's keys at chosen frames, and the same presses through sphere-sim.

@@ -1,6 +1,7 @@
 // Bodies that come and go leave nothing behind: a body added, lost to the tree (it leaves the
 // root, or its radius turns negative) and removed, over and over.
 #include "tests/support/TestSupport.h"
+#include "world/World.h"
 
 #include <gtest/gtest.h>
 

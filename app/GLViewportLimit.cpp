@@ -1,0 +1,53 @@
+#include "app/GLViewportLimit.h"
+
+#include "app/CameraMatrices.h"
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+
+int GLViewportLimit::createWindow(const char* title) {
+    int window = glutCreateWindow(title);
+    GLint dims[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
+    maxWidth = dims[0];
+    maxHeight = dims[1];
+    int width = glutGet(GLUT_WINDOW_WIDTH);
+    int height = glutGet(GLUT_WINDOW_HEIGHT);
+    if (!clampToViewportLimit(width, height, maxWidth, maxHeight)) {
+        return window;
+    }
+    glutDestroyWindow(window);
+    glutInitWindowSize(width, height);
+    return glutCreateWindow(title);
+}
+
+void GLViewportLimit::clampReshape(int& width, int& height) const {
+    if (clampToViewportLimit(width, height, maxWidth, maxHeight)) {
+        glutReshapeWindow(width, height);
+    }
+}
+
+// The server applies a resize before GLUT reports it, and the renderer takes the window's size
+// from the server at the next draw; so the size is asked of the server, not of GLUT.
+bool GLViewportLimit::windowBeyond() const {
+    Window root;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (!XGetGeometry(glXGetCurrentDisplay(), glXGetCurrentDrawable(), &root, &x, &y, &width,
+                      &height, &border, &depth)) {
+        return false;
+    }
+    int w = static_cast<int>(width);
+    int h = static_cast<int>(height);
+    if (!clampToViewportLimit(w, h, maxWidth, maxHeight)) {
+        return false;
+    }
+    glutReshapeWindow(w, h);
+    return true;
+}

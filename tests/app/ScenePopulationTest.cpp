@@ -1,0 +1,45 @@
+#include "app/ScenePopulation.h"
+
+#include "app/AppGlobals.h"
+#include "body/SphereBody.h"
+#include "tests/support/TestSupport.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+
+TEST(ScenePopulationTest, TheProgramsSceneIsPinnedBodyByBody) {
+    World scene;
+    std::vector<Body*> bodies = populateScene(scene);
+    ASSERT_EQ(std::vector<Body*>(scene.getBodies().begin(), scene.getBodies().end()), bodies);
+    ASSERT_EQ(bodies.size(), 100u);
+    std::uint64_t hash = hashFloats({});
+    for (Body* body : bodies) {
+        Vector3 p = body->getPosition(), v = body->getVelocity(), a = body->getAcceleration();
+        hash = hashFloats(
+            {body->getRadius(), body->getMass(), p.x, p.y, p.z, v.x, v.y, v.z, a.x, a.y, a.z},
+            hash);
+        delete static_cast<SphereBody*>(body); // the caller owns them
+    }
+    EXPECT_EQ(hash, 0xcb112bba811e31efull) << "actual hash 0x" << std::hex << hash;
+}
+
+// The start-up: the spread scales the start positions and the vanishing first step makes each
+// start the previous position, barely moving it; buildScene makes such a scene the program's.
+TEST(ScenePopulationTest, StartSceneSpreadsStepsOnceAndBecomesTheProgramsScene) {
+    World plain;
+    std::vector<Body*> start = makeStartScene(plain, 20, 7);
+    buildScene(20, 7, 2.5f);
+    for (std::size_t i = 0; i < 20; ++i) {
+        Vector3 from = start[i]->getPreviousPosition() * 2.5f;
+        EXPECT_EQ(bodyArray[i]->getPreviousPosition(), from) << i;
+        EXPECT_LT((bodyArray[i]->getPosition() - from).length(), 1.0e-3f) << i;
+        delete static_cast<SphereBody*>(start[i]);
+        delete static_cast<SphereBody*>(bodyArray[i]);
+    }
+    EXPECT_TRUE(bodyCount == 20 && world->getTree().getIntegrateQueue().empty() &&
+                world->getBodies().size() == 20u);
+    delete world;
+    delete[] bodyArray;
+    bodyArray = nullptr;
+    bodyCount = 100;
+}

@@ -1,0 +1,134 @@
+// What sphere-sim writes, against the program's own start-up, frame and key handler run in
+// process.
+#include "app/AppGlobals.h"
+#include "app/CameraMatrices.h"
+#include "app/FrameLogic.h"
+#include "app/KeyBindings.h"
+#include "app/ScenePopulation.h"
+#include "body/SphereBody.h"
+#include "tests/sim/SimTestSupport.h"
+#include "world/World.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+#include <tuple>
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+// Runs the program; a fresh work file for each stream, named after the running test.
+int runSim(const std::string& arguments, std::string& out, std::string& err) {
+    std::string path = std::string(SIM_TEST_WORK_DIR) + "/" +
+                       testing::UnitTest::GetInstance()->current_test_info()->name();
+    int raw = std::system(
+        (SPHERE_SIM_PATH " " + arguments + " >" + path + ".out 2>" + path + ".err").c_str());
+    out = readFile(path + ".out");
+    err = readFile(path + ".err");
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// A CSV file's rows after its header line, each read back as floats.
+using Row = std::vector<float>;
+std::vector<Row> readCsv(const std::string& text) {
+    std::vector<Row> rows;
+    std::istringstream lines(text.substr(text.find('\n') + 1));
+    for (std::string line; std::getline(lines, line);) {
+        std::replace(line.begin(), line.end(), ',', ' ');
+        std::istringstream cells(line);
+        rows.emplace_back(std::istream_iterator<float>(cells), std::istream_iterator<float>());
+    }
+    return rows;
+}
+
+std::string workFile(const std::string& name) {
+    std::string path = std::string(SIM_TEST_WORK_DIR) + "/" + name;
+    std::remove(path.c_str());
+    return path;
+}
+
+template <class T> float f(T value) {
+    return static_cast<float>(value);
+}
+
+// Every body in creation order at start-up and at every K-th frame, and each frame's counts,
+// hold what the program's start-up, frame and key handler compute in process, read back from
+// %.9g as the very same floats. A press K:KEY comes after frame K's rows; esc ends the run
+// with status 1 after writing them.
+TEST(SphereSimTest, TraceAndFramesHoldWhatTheProgramComputesWithItsKeys) {
+    for (std::string args : {"--bodies 30 --frames 25 --every 4 --seed 7 --keys 8:space,8:b,9:z,"
+                             "9:Z,9:q,9:w,9:S,12:space,16:x,20:A,20:space,20:b,22:esc",
+                             "--bodies 2 --frames 12 --every 3 --keys 3:b", "--frames 0"}) {
+        SCOPED_TRACE(args);
+        std::string trace = workFile("keys.trace.csv"), table = workFile("keys.frames.csv"), out,
+                    err;
+        int status =
+            runSim(args + " --quiet --trace " + trace + " --frames-out " + table, out, err);
+        std::string traceText = readFile(trace), tableText = readFile(table);
+        EXPECT_EQ(traceText.substr(0, traceText.find('\n')), "frame,index,px,py,pz,vx,vy,vz,alive");
+        EXPECT_EQ(tableText.substr(0, tableText.find('\n')), "frame,drawn,alive,contacts");
+        std::vector<Row> rows = readCsv(traceText), counts = readCsv(tableText);
+
+        const SimOptions o = parseLine(args).options; // each row starts as the program does
+        cameraTransX = cameraTransY = cameraTransZ = cameraRotX = cameraRotY = cameraRotZ = 0.0f;
+        simulationRunning = true;
+        registerKeyBindings();
+        buildScene(o.bodies, o.seed, o.spread);
+        std::vector<Body*> bodies(bodyArray, bodyArray + bodyCount);
+        float projection[16], modelview[16];
+        defaultProjectionMatrix(projection);
+        std::size_t row = 0;
+        int frame = 0;
+        for (auto press = o.keys.begin(); true; ++frame) {
+            if (frame > 0) {
+                cameraModelviewMatrix(cameraTransX, cameraTransY, cameraTransZ, cameraRotX,
+                                      cameraRotY, cameraRotZ, modelview);
+                BodyList visible;
+                FrameOutcome outcome =
+                    simulateFrame(*world, bodyArray, bodyCount, simulationRunning, timeStep,
+                                  MatrixFrustum(projection, modelview), visible);
+                auto alive = std::count_if(bodies.begin(), bodies.end(),
+                                           [](Body* b) { return b->isAlive(); });
+                ASSERT_GE(counts.size(), static_cast<std::size_t>(frame));
+                EXPECT_EQ(counts[frame - 1],
+                          Row({f(frame), f(outcome.drawn), f(alive), f(outcome.contacts)}));
+            }
+            for (std::size_t i = 0; frame % o.every == 0 && i < bodies.size(); ++i, ++row) {
+                Vector3 p = bodies[i]->getPosition(), v = bodies[i]->getVelocity();
+                ASSERT_LT(row, rows.size());
+                EXPECT_EQ(rows[row], Row({f(frame), f(i), p.x, p.y, p.z, v.x, v.y, v.z,
+                                          f(bodies[i]->isAlive())}));
+            }
+            for (; press != o.keys.end() && press->afterFrame == frame && press->key != 27;
+                 ++press) {
+                handleKey(press->key, 0, 0);
+            }
+            bool escaped = press != o.keys.end() && press->afterFrame == frame;
+            if (escaped || frame == o.frames) { // the handler would end this process at esc
+                EXPECT_EQ(std::make_tuple(status, rows.size(), counts.size()),
+                          std::make_tuple(escaped ? 1 : 0, row, static_cast<std::size_t>(frame)))
+                    << err;
+                break;
+            }
+        }
+        for (Body* body : bodies) {
+            delete static_cast<SphereBody*>(body);
+        }
+        delete world;
+        delete[] bodyArray;
+    }
+    bodyArray = nullptr;
+}
+
+} // namespace
