@@ -3,7 +3,7 @@
 #include "body/Body.h"
 #include "body/CollisionResponse.h"
 #include "frustum/Frustum.h"
-#include "spheretree/NodeTests.h"
+#include "spheretree/NodeIntersection.h"
 #include "spheretree/QuerySphereTree.h"
 #include "spheretree/SweptSphere.h"
 #include "world/World.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "body/BodyList.h"
-#include "spheretree/NodeTests.h"
+#include "spheretree/NodeIntersection.h"
 #include "spheretree/SweptSphere.h"
 
 #include <cstdint>
@@ -34,7 +34,7 @@ struct Placement {
 /// (centre, radius, body, the index of the child's own block), in the order of the children
 /// list, so a parent tests all its children in one loop and then visits the accepted ones in
 /// list order: every walk enters the nodes the literal walk enters, applies the same per-node
-/// test (NodeTests.h) and reports the same results in the same order.
+/// test (NodeIntersection.h) and reports the same results in the same order.
 ///
 /// Blocks are laid out depth first, so the subtrees a query descends into lie close together.
 /// The snapshot only reads the tree; the tree rebuilds it after every change (QuerySphereTree).

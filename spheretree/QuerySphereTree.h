@@ -1,7 +1,7 @@
 #pragma once
 
 #include "body/BodyList.h"
-#include "spheretree/NodeTests.h"
+#include "spheretree/NodeIntersection.h"
 #include "spheretree/QuerySnapshot.h"
 #include "spheretree/SphereTree.h"
 #include "spheretree/SweptSphere.h"

@@ -1,7 +1,7 @@
 #include "view/GLViewDraw.h"
 
 #include "frustum/Frustum.h"
-#include "spheretree/NodeTests.h"
+#include "spheretree/NodeIntersection.h"
 #include "view/SweepRecorder.h"
 
 #include <GL/gl.h>

@@ -1,7 +1,7 @@
 #include "view/Picking.h"
 
 #include "body/Body.h"
-#include "spheretree/NodeTests.h"
+#include "spheretree/NodeIntersection.h"
 #include "spheretree/QuerySphereTree.h"
 
 Vector3 eyePosition(const float m[16]) {
