@@ -2,27 +2,19 @@
 // arrives, a pipe closes, a write fails or memory runs out; and tools/plot.sh's own checks.
 #include "app/Version.h"
 #include "sim/RunStats.h"
+#include "tests/sim/SimTestSupport.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <tuple>
 
 // AddressSanitizer reserves far more address space than a memory limit leaves.
 #if defined(__SANITIZE_ADDRESS__)
@@ -35,121 +27,70 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
+using testing::IsSubstring;
+const std::string precious = "precious\n";
 
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// A fresh empty folder named after the running test; the child runs inside it.
+// A fresh folder named after the running test, holding only keep.csv; the child runs inside it.
 std::string workFolder() {
     std::filesystem::path folder = std::filesystem::path(SIM_TEST_WORK_DIR) /
                                    testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
+    std::ofstream(folder / "keep.csv", std::ios::binary) << precious;
     return folder;
 }
 
-std::set<std::string> listFolder(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.insert(entry.path().filename());
-    }
-    return names;
+// keep.csv as written, and the folder holding that many files in all.
+void expectUntouched(const std::string& folder, long files = 1) {
+    EXPECT_EQ(readFile(folder + "/keep.csv"), precious);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), files);
 }
 
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream text(line);
-    return {std::istream_iterator<std::string>(text), {}};
-}
+// sphere-sim started by the shell in folder after the shell commands in setup (limits): its
+// standard output is a pipe, its standard error a file beside the folder.
+struct Sim {
+    std::FILE* pipe;
+    pid_t pid = 0; // the shell's, which exec hands on
+    int status = 0;
+    std::string errPath, out, err;
 
-// A running sphere-sim in folder: its standard output is a pipe, its standard error a file
-// beside the folder. limit runs in the child before exec.
-struct Child {
-    pid_t pid = -1;
-    int out = -1;
-    std::string errPath;
-
-    Child(const std::string& folder, const std::string& arguments,
-          const std::function<void()>& limit = {}) {
-        errPath = folder + ".stderr";
-        int pipeEnds[2];
-        EXPECT_EQ(pipe(pipeEnds), 0);
-        std::vector<std::string> argv = words(arguments);
-        argv.insert(argv.begin(), SPHERE_SIM_PATH);
-        pid = fork();
-        if (pid == 0) {
-            std::vector<char*> raw;
-            for (std::string& word : argv) {
-                raw.push_back(&word[0]);
-            }
-            raw.push_back(nullptr);
-            if (chdir(folder.c_str()) != 0 || !freopen(errPath.c_str(), "w", stderr)) {
-                _exit(126);
-            }
-            dup2(pipeEnds[1], STDOUT_FILENO);
-            close(pipeEnds[0]);
-            close(pipeEnds[1]);
-            if (limit) {
-                limit();
-            }
-            execv(raw[0], raw.data());
-            _exit(127);
-        }
-        close(pipeEnds[1]);
-        out = pipeEnds[0];
+    Sim(const std::string& folder, const std::string& arguments, const std::string& setup = "")
+        : errPath(folder + ".stderr") {
+        std::string command = "cd " + folder + " && echo $$ && " + setup +
+                              " exec " SPHERE_SIM_PATH " " + arguments + " 2>" + errPath;
+        pipe = popen(command.c_str(), "r");
+        EXPECT_EQ(std::fscanf(pipe, "%d%*c", &pid), 1); // the pid line from echo
     }
 
-    // Reads standard output until the end, or only until a first whole line when firstLine.
+    // Reads standard output until the end, or only its first line.
     std::string read(bool firstLine = false) {
         std::string text;
-        char chunk[65536];
-        for (ssize_t got; (got = ::read(out, chunk, sizeof chunk)) > 0;) {
-            text.append(chunk, static_cast<std::size_t>(got));
-            if (firstLine && text.find('\n') != std::string::npos) {
-                break;
-            }
+        for (int c; (c = std::getc(pipe)) != EOF && !(firstLine && c == '\n');) {
+            text += static_cast<char>(c);
         }
         return text;
     }
 
-    // The exit status; a death by signal shows as -signal.
-    int wait() {
-        if (out >= 0) {
-            close(out);
-            out = -1;
-        }
-        int raw = 0;
-        waitpid(pid, &raw, 0);
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
+    // Reads the rest of standard output, or closes it unread, and waits for the exit status; a
+    // death by signal shows as -signal.
+    Sim& finish(bool readRest = true) {
+        out += readRest ? read() : "";
+        int raw = pclose(pipe);
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
+        err = readFile(errPath);
+        return *this;
     }
-
-    std::string err() const { return readFile(errPath); }
 };
 
-int runSim(const std::string& folder, const std::string& arguments, std::string* out = nullptr,
-           const std::function<void()>& limit = {}) {
-    Child child(folder, arguments, limit);
-    std::string text = child.read();
-    if (out != nullptr) {
-        *out = text;
-    }
-    return child.wait();
+Sim runSim(const std::string& folder, const std::string& arguments, const std::string& setup = "") {
+    return Sim(folder, arguments, setup).finish();
 }
-
-const std::string precious = "precious\n";
 
 TEST(SimOutputTest, BadOutputsAndRepeatedOptionsLeaveEveryFileUntouched) {
     std::string folder = workFolder();
-    writeFile(folder + "/keep.csv", precious);
     ASSERT_EQ(symlink("keep.csv", (folder + "/link.csv").c_str()), 0);
     ASSERT_EQ(link((folder + "/keep.csv").c_str(), (folder + "/hard.csv").c_str()), 0);
     ASSERT_EQ(mkdir((folder + "/dir").c_str(), 0755), 0);
-    std::set<std::string> before = listFolder(folder);
     const char* rows[][2] = {
         {"--trace keep.csv --frames-out /proc/x.csv", "--frames-out"},
         {"--trace keep.csv --frames-out dir", std::strerror(EISDIR)},
@@ -161,50 +102,34 @@ TEST(SimOutputTest, BadOutputsAndRepeatedOptionsLeaveEveryFileUntouched) {
         {"--quiet --quiet --trace keep.csv", "--quiet is given twice"},
     };
     for (auto& row : rows) {
-        std::string arguments = row[0];
-        SCOPED_TRACE(arguments);
-        writeFile(folder + "/keep.csv", precious);
-        Child child(folder, arguments + " --frames 3 --print-drawn");
-        EXPECT_EQ(child.read(), "");
-        EXPECT_EQ(child.wait(), 2);
-        EXPECT_NE(child.err().find(row[1]), std::string::npos) << child.err();
-        EXPECT_EQ(readFile(folder + "/keep.csv"), precious);
-        EXPECT_EQ(listFolder(folder), before);
+        SCOPED_TRACE(row[0]);
+        Sim run = runSim(folder, row[0] + std::string(" --frames 3 --print-drawn"));
+        EXPECT_EQ(std::make_tuple(run.status, run.out), std::make_tuple(2, std::string()));
+        EXPECT_PRED_FORMAT2(IsSubstring, row[1], run.err);
+        expectUntouched(folder, 4); // keep.csv, link.csv, hard.csv and dir
     }
     // A character device may take both tables.
-    EXPECT_EQ(runSim(folder, "--frames 3 --trace /dev/null --frames-out /dev/null"), 0);
+    EXPECT_EQ(runSim(folder, "--frames 3 --trace /dev/null --frames-out /dev/null").status, 0);
 }
 
 TEST(SimOutputTest, SignalsAndClosedPipesStopAtAFramesEndAndReplaceNothing) {
     for (int signal : {SIGINT, SIGTERM, SIGPIPE}) {
         SCOPED_TRACE(strsignal(signal));
         std::string folder = workFolder();
-        writeFile(folder + "/keep.csv", precious);
         // The trace goes to the pipe directly, the frames table to a file it would replace.
-        Child child(folder, "--bodies 50 --frames 2000000000 --trace /dev/stdout "
-                            "--frames-out keep.csv --keys 2000000001:b");
-        std::string rows = child.read(true);
-        ASSERT_EQ(rows.substr(0, rows.find('\n')), "frame,index,px,py,pz,vx,vy,vz,alive");
-        if (signal == SIGPIPE) {
-            close(child.out);
-            child.out = -1;
-        } else {
-            kill(child.pid, signal);
-            rows += child.read();
-        }
-        EXPECT_EQ(child.wait(), 128 + signal);
-        EXPECT_EQ(readFile(folder + "/keep.csv"), precious);
-        EXPECT_EQ(listFolder(folder), std::set<std::string>{"keep.csv"});
-        std::string err = child.err();
-        EXPECT_NE(err.find("warning: --keys"), std::string::npos) << err;
-        EXPECT_NE(err.find(" frames, "), std::string::npos) << "no summary: " << err;
+        Sim sim(folder, "--bodies 50 --frames 2000000000 --trace /dev/stdout "
+                        "--frames-out keep.csv --keys 2000000001:b");
+        ASSERT_EQ(sim.read(true), "frame,index,px,py,pz,vx,vy,vz,alive");
         if (signal != SIGPIPE) {
-            // Whole frames only: a header and 50 rows per frame, each row complete.
-            std::size_t lines =
-                static_cast<std::size_t>(std::count(rows.begin(), rows.end(), '\n'));
-            EXPECT_EQ(rows.back(), '\n');
-            EXPECT_EQ((lines - 1) % 50, 0u) << lines << " lines";
+            kill(sim.pid, signal);
         }
+        EXPECT_EQ(sim.finish(signal != SIGPIPE).status, 128 + signal);
+        // Whole frames only: 50 rows per frame, each row complete.
+        EXPECT_EQ(std::count(sim.out.begin(), sim.out.end(), '\n') % 50, 0) << sim.out.size();
+        EXPECT_TRUE(sim.out.empty() || sim.out.back() == '\n');
+        expectUntouched(folder);
+        EXPECT_PRED_FORMAT2(IsSubstring, "warning: --keys", sim.err);
+        EXPECT_PRED_FORMAT2(IsSubstring, " frames, ", sim.err) << "no summary";
     }
 }
 
@@ -213,98 +138,67 @@ TEST(SimOutputTest, AFifoGetsEachFrameAsItEnds) {
     ASSERT_EQ(mkfifo((folder + "/rows.fifo").c_str(), 0600), 0);
     // The trace fills the pipe of standard output, which is never read, and holds the run up a
     // few frames in: the rows of the frames finished by then must have reached the FIFO.
-    Child child(folder, "--frames 2000000000 --every 1 --trace /dev/stdout --frames-out rows.fifo "
-                        "--quiet --keys 2000000001:b");
-    int fifo = open((folder + "/rows.fifo").c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(fifo, 0);
-    std::string rows;
-    pollfd ready{fifo, POLLIN, 0};
-    // A long wait only so that a failure ends the test instead of hanging it.
-    while (std::count(rows.begin(), rows.end(), '\n') < 4 && poll(&ready, 1, 60000) > 0) {
-        char chunk[4096];
-        ssize_t got = ::read(fifo, chunk, sizeof chunk);
-        if (got <= 0) {
-            break;
-        }
-        rows.append(chunk, static_cast<std::size_t>(got));
-    }
-    close(fifo);
-    EXPECT_EQ(child.wait(), 128 + SIGPIPE);
-    std::istringstream table(rows);
-    std::string line;
-    std::getline(table, line);
-    EXPECT_EQ(line, "frame,drawn,alive,contacts");
+    Sim sim(folder, "--frames 2000000000 --every 1 --trace /dev/stdout --frames-out rows.fifo "
+                    "--quiet --keys 2000000001:b");
+    // A time limit only so that a failure ends the test instead of hanging it.
+    std::system(("timeout 60 head -n 4 " + folder + "/rows.fifo >" + folder + ".rows").c_str());
+    EXPECT_EQ(sim.finish(false).status, 128 + SIGPIPE);
+    std::vector<std::string> table = words(readFile(folder + ".rows"));
+    ASSERT_EQ(table.size(), 4u) << "frames 1 to 3 never reached the FIFO";
+    EXPECT_EQ(table[0], "frame,drawn,alive,contacts");
     for (int frame = 1; frame <= 3; ++frame) {
-        ASSERT_TRUE(std::getline(table, line)) << "frame " << frame << " never reached the FIFO";
-        EXPECT_EQ(line.substr(0, line.find(',')), std::to_string(frame));
-        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 3) << line;
+        EXPECT_EQ(table[frame].substr(0, table[frame].find(',')), std::to_string(frame));
+        EXPECT_EQ(std::count(table[frame].begin(), table[frame].end(), ','), 3) << table[frame];
     }
 }
 
 TEST(SimOutputTest, WriteErrorsAndMemoryExhaustionStopTheRunAndReplaceNothing) {
     std::string folder = workFolder();
-    writeFile(folder + "/keep.csv", precious);
     // esc commits the outputs, but a failed write still decides the status.
-    EXPECT_EQ(runSim(folder, "--keys 5:esc --trace /dev/full --quiet"), 3);
+    EXPECT_EQ(runSim(folder, "--keys 5:esc --trace /dev/full --quiet").status, 3);
 
-    Child full(folder, "--frames 20000 --trace /dev/full");
-    full.read();
-    EXPECT_EQ(full.wait(), 3);
-    std::string err = full.err();
-    EXPECT_NE(err.find(std::strerror(ENOSPC)), std::string::npos) << err;
-    std::vector<std::string> summary = words(err.substr(err.find("sphere-sim: ", 1)));
+    Sim full = runSim(folder, "--frames 20000 --trace /dev/full");
+    EXPECT_EQ(full.status, 3);
+    EXPECT_PRED_FORMAT2(IsSubstring, std::strerror(ENOSPC), full.err);
+    std::vector<std::string> summary = words(full.err.substr(full.err.find("sphere-sim: ", 1)));
     EXPECT_LT(std::stoi(summary.at(1)), 1000) << "the run went on after the failed write";
 
-    auto smallFiles = [] {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    };
-    Child tooLarge(folder, "--frames 1000 --trace keep.csv --quiet", smallFiles);
-    tooLarge.read();
-    EXPECT_EQ(tooLarge.wait(), 3);
-    EXPECT_NE(tooLarge.err().find(std::strerror(EFBIG)), std::string::npos) << tooLarge.err();
-    EXPECT_EQ(readFile(folder + "/keep.csv"), precious);
-    EXPECT_EQ(listFolder(folder), std::set<std::string>{"keep.csv"});
-
+    // Files of at most 64 KiB, and no signal for a larger one.
+    Sim tooLarge =
+        runSim(folder, "--frames 1000 --trace keep.csv --quiet", "trap '' XFSZ; ulimit -f 128;");
+    EXPECT_EQ(tooLarge.status, 3);
+    EXPECT_PRED_FORMAT2(IsSubstring, std::strerror(EFBIG), tooLarge.err);
+    expectUntouched(folder);
 #ifndef SIM_TEST_SANITIZED
     // A million bodies do not fit in 200 MB of address space.
-    auto littleMemory = [] {
-        rlimit limit{200 << 20, 200 << 20};
-        setrlimit(RLIMIT_AS, &limit);
-    };
-    EXPECT_EQ(runSim(folder, "--bodies 1000000 --trace keep.csv --quiet", nullptr, littleMemory),
-              3);
-    EXPECT_EQ(readFile(folder + "/keep.csv"), precious);
-    EXPECT_EQ(listFolder(folder), std::set<std::string>{"keep.csv"});
+    EXPECT_EQ(
+        runSim(folder, "--bodies 1000000 --trace keep.csv --quiet", "ulimit -v 204800;").status, 3);
+    expectUntouched(folder);
 #endif
 }
 
 TEST(SimOutputTest, VersionTimingsAndWarnings) {
     std::string folder = workFolder();
-    std::string out;
-    EXPECT_EQ(runSim(folder, "--version", &out), 0);
-    EXPECT_EQ(out, std::string("sphere-sim ") + spheresVersion() + "\n");
+    Sim version = runSim(folder, "--version");
+    EXPECT_EQ(std::make_tuple(version.status, version.out),
+              std::make_tuple(0, std::string("sphere-sim ") + spheresVersion() + "\n"));
 
-    ASSERT_EQ(runSim(folder, "--frames 4 --timings --frames-out /dev/stdout --quiet", &out), 0);
-    std::istringstream table(out);
-    std::string line;
-    for (int rows = 0; std::getline(table, line); ++rows) {
+    std::vector<std::string> timed =
+        words(runSim(folder, "--frames 4 --timings --frames-out /dev/stdout --quiet").out);
+    ASSERT_EQ(timed.size(), 5u);
+    EXPECT_EQ(timed[0], "frame,drawn,alive,contacts,ms");
+    for (const std::string& line : timed) {
         EXPECT_EQ(std::count(line.begin(), line.end(), ','), 4) << line;
-        EXPECT_EQ(rows == 0, line == "frame,drawn,alive,contacts,ms") << line;
     }
-    ASSERT_EQ(runSim(folder, "--frames 4 --frames-out /dev/stdout --quiet", &out), 0);
-    EXPECT_EQ(out.substr(0, out.find('\n')), "frame,drawn,alive,contacts");
+    EXPECT_EQ(words(runSim(folder, "--frames 4 --frames-out /dev/stdout --quiet").out).at(0),
+              "frame,drawn,alive,contacts");
 
     // Only a spread that reaches past the root sphere is worth a warning.
-    for (const char* spread : {"1", "100"}) {
-        Child child(folder, std::string("--frames 1 --quiet --spread ") + spread);
-        child.read();
-        EXPECT_EQ(child.wait(), 0);
-        EXPECT_EQ(child.err().find("outside the root sphere") != std::string::npos,
-                  spread == std::string("100"))
-            << child.err();
-    }
+    const char* warning = "outside the root sphere";
+    EXPECT_PRED_FORMAT2(testing::IsNotSubstring, warning,
+                        runSim(folder, "--frames 1 --quiet --spread 1").err);
+    EXPECT_PRED_FORMAT2(IsSubstring, warning,
+                        runSim(folder, "--frames 1 --quiet --spread 100").err);
 }
 
 TEST(SimOutputTest, ProgressLineFitsTheTerminal) {
@@ -321,32 +215,25 @@ TEST(SimOutputTest, ProgressLineFitsTheTerminal) {
 }
 
 TEST(SimOutputTest, PlotScriptChecksItsOutputBeforeGnuplotRuns) {
-    std::string folder = workFolder();
-    std::string plot = std::string(SPHERES_SOURCE_DIR) + "/tools/plot.sh";
-    writeFile(folder + "/frames.csv", "frame,drawn,alive,contacts\n1,100,100,1\n2,99,100,0\n");
-    std::string out = folder + ".out";
-    EXPECT_EQ(std::system(("bash " + plot + " --help >" + out).c_str()), 0);
-    EXPECT_NE(readFile(out).find("tools/plot.sh frames"), std::string::npos);
+    std::string folder = workFolder(), table = folder + "/frames.csv", out = folder + ".out";
+    std::ofstream(table) << "frame,drawn,alive,contacts\n1,100,100,1\n2,99,100,0\n";
+    auto plot = [&](const std::string& arguments, const char* more = "") {
+        std::string command = "bash " SPHERES_SOURCE_DIR "/tools/plot.sh " + arguments;
+        return WEXITSTATUS(std::system((command + " >" + out + more).c_str()));
+    };
+    EXPECT_EQ(plot("--help"), 0);
+    EXPECT_PRED_FORMAT2(IsSubstring, "tools/plot.sh frames", readFile(out));
     for (const std::string& target : {std::string("/nonexistent/x.png"), folder}) {
-        int raw = std::system(
-            ("bash " + plot + " frames " + folder + "/frames.csv " + target + " >" + out).c_str());
-        EXPECT_EQ(WEXITSTATUS(raw), 2) << target;
+        EXPECT_EQ(plot("frames " + table + " " + target), 2) << target;
         EXPECT_EQ(readFile(out), "") << "the chart's bytes went to standard output";
     }
     // The benchmark charts are bench/chart.sh's: asked of this script, they are refused by name.
-    int raw = std::system(("bash " + plot + " bench " + folder + "/frames.csv " + folder +
-                           "/bench.png >" + out + " 2>&1")
-                              .c_str());
-    EXPECT_EQ(WEXITSTATUS(raw), 2);
-    EXPECT_NE(readFile(out).find("bench/chart.sh"), std::string::npos) << readFile(out);
+    EXPECT_EQ(plot("bench " + table + " " + folder + "/bench.png", " 2>&1"), 2);
+    EXPECT_PRED_FORMAT2(IsSubstring, "bench/chart.sh", readFile(out));
     if (std::system("command -v gnuplot >/dev/null") == 0) {
-        std::string png = folder + "/frames.png";
-        ASSERT_EQ(std::system(
-                      ("bash " + plot + " frames " + folder + "/frames.csv " + png + " >/dev/null")
-                          .c_str()),
-                  0);
-        EXPECT_EQ(readFile(png).substr(1, 3), "PNG");
-        EXPECT_EQ(listFolder(folder), (std::set<std::string>{"frames.csv", "frames.png"}));
+        ASSERT_EQ(plot("frames " + table + " " + folder + "/frames.png"), 0);
+        EXPECT_EQ(readFile(folder + "/frames.png").substr(1, 3), "PNG");
+        expectUntouched(folder, 3); // keep.csv, frames.csv and frames.png
     }
 }
 
