@@ -1,13 +1,10 @@
 // Reads its input as operations on a World and its tree and checks after each one the tree's
 // invariants and that every alive body is finite. Byte 0 chooses the mode. Even: values within
 // the ranges the program can produce, the full checker, and divide-by-zero and invalid traps, so
-// a NaN fails where it is born. Odd: any finite float, bodies that overflow must die, and a body
-// can be given a NaN or an infinity, after which it must be dead or finite from the World's next
-// step on.
-//
-// Then come operations: one byte whose low five bits are the operation's code, then its
-// operands; past the end every read gives zero. Codes are fixed for good (see Code), so adding
-// an operation never changes what a stored input means.
+// a NaN fails where it is born. Odd: any finite float, and a body can be given a NaN or an
+// infinity, after which it must be dead or finite from the World's next step on. Then come
+// operations: a byte whose low five bits are the code, then the operands; past the end every
+// read gives zero.
 #include "body/BodyList.h"
 #include "body/CollisionResponse.h"
 #include "body/SphereBody.h"
@@ -51,28 +48,8 @@ constexpr float boundaries[32] = {
     32768.0f, 8192.0f,  2048.0f, 512.0f, 1000.0f,   1e9f,       -1e9f,       1.8446744e19f,
     3.4e38f,  -3.4e38f, 1.7e38f, 1e30f,  -1e30f,    1e15f,      16777216.0f, 0.5f};
 
-/// Each operation's code, fixed for good; fuzz/make_corpus.py writes the same numbers. A code
-/// without an operation does nothing.
-enum Code : std::uint8_t {
-    AddBody = 0,
-    AddAgain = 1,
-    RemoveBody = 2,
-    Step = 3,
-    SetPosition = 4,
-    Recall = 5,
-    QueryRay = 6,
-    QuerySegment = 7,
-    QueryFrustum = 8,
-    QuerySphere = 9,
-    QuerySweep = 10,
-    Frame = 11,
-    Poison = 12,
-    TreeMembership = 13,
-    RemoveNode = 14,
-    RemoveRetiredLeaf = 15,
-    Churn = 16,
-};
-/// An operation byte modulo this is its code. Never changes: that would re-encode every input.
+/// An operation byte modulo this is its code (its index in operations[], fixed for good). Never
+/// changes: that would re-encode every input.
 constexpr unsigned codeSlots = 32;
 
 class WorldFuzzer {
@@ -85,7 +62,7 @@ public:
         bool trace = std::getenv("SPHERES_FUZZ_TRACE") != nullptr;
         for (count = 0; offset < size; ++count) {
             unsigned code = byte() % codeSlots;
-            const Operation* operation = find(code);
+            const Operation* operation = code < std::size(operations) ? &operations[code] : nullptr;
             name = operation == nullptr ? "none" : operation->name;
             if (operation != nullptr) {
                 (this->*operation->apply)();
@@ -287,10 +264,7 @@ private:
         float radius = read(Radius);
         Vector3 position = vector(Position);
         std::uint8_t how = byte();
-        int way = how / 4 % 3;
-        if (way == 2 && !anyFloat) {
-            way = 0; // a NaN would trap in range mode
-        }
+        int way = how / 4 % 3 == 2 && !anyFloat ? 0 : how / 4 % 3; // a NaN would trap in range mode
         for (int cycle = 0; cycle <= how % 4; ++cycle) {
             churnBody.setAlive(true);
             churnBody.setRadius(radius);
@@ -300,12 +274,11 @@ private:
             churnBody.setAcceleration(Vector3::zero);
             world->addBody(&churnBody);
             stepWorld(0.1f);
-            if (way == 0) {
-                churnBody.setPosition(Vector3(2.0f * QuerySphereTree::rootRadius, 0.0f, 0.0f));
-            } else if (way == 1) {
+            if (way == 1) {
                 churnBody.setRadius(-FLT_MAX);
             } else {
-                churnBody.setPosition(Vector3(NAN, 0.0f, 0.0f));
+                churnBody.setPosition(
+                    Vector3(way == 0 ? 2.0f * QuerySphereTree::rootRadius : NAN, 0.0f, 0.0f));
             }
             stepWorld(0.1f);
             // Leaving the root may not kill it (a node made for a body placed far outside
@@ -373,46 +346,27 @@ private:
     std::unique_ptr<World> world = std::make_unique<World>();
 
     struct Operation {
-        unsigned code;
         const char* name;
         void (WorldFuzzer::*apply)();
     };
-    static const Operation operations[];
-    /// The operation of code; null for a code without one.
-    static const Operation* find(unsigned code);
+    static const Operation operations[17];
 };
 
-#define OPERATION(code, name)                                                                      \
-    { code, #name, &WorldFuzzer::name }
-const WorldFuzzer::Operation WorldFuzzer::operations[] = {
-    OPERATION(AddBody, addBody),
-    OPERATION(AddAgain, addAgain),
-    OPERATION(RemoveBody, removeBody),
-    OPERATION(Step, step),
-    OPERATION(SetPosition, setPosition),
-    OPERATION(Recall, recall),
-    OPERATION(QueryRay, queryRay),
-    OPERATION(QuerySegment, querySegment),
-    OPERATION(QueryFrustum, queryFrustum),
-    OPERATION(QuerySphere, querySphere),
-    OPERATION(QuerySweep, querySweep),
-    OPERATION(Frame, frame),
-    OPERATION(Poison, poison),
-    OPERATION(TreeMembership, treeMembership),
-    OPERATION(RemoveNode, removeNode),
-    OPERATION(RemoveRetiredLeaf, removeRetiredLeaf),
-    OPERATION(Churn, churn),
-};
+// Indexed by code (0 to 16 in this order); fuzz/make_corpus.py writes the same numbers. Codes past
+// the end do nothing.
+#define OPERATION(name)                                                                            \
+    { #name, &WorldFuzzer::name }
+const WorldFuzzer::Operation WorldFuzzer::operations[17] = {
+    OPERATION(addBody),      OPERATION(addAgain),
+    OPERATION(removeBody),   OPERATION(step),
+    OPERATION(setPosition),  OPERATION(recall),
+    OPERATION(queryRay),     OPERATION(querySegment),
+    OPERATION(queryFrustum), OPERATION(querySphere),
+    OPERATION(querySweep),   OPERATION(frame),
+    OPERATION(poison),       OPERATION(treeMembership),
+    OPERATION(removeNode),   OPERATION(removeRetiredLeaf),
+    OPERATION(churn)};
 #undef OPERATION
-
-const WorldFuzzer::Operation* WorldFuzzer::find(unsigned code) {
-    for (const Operation& operation : operations) {
-        if (operation.code == code) {
-            return &operation;
-        }
-    }
-    return nullptr;
-}
 
 } // namespace
 

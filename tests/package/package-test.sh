@@ -47,7 +47,7 @@ consumer)
     ! grep -E '/GL[A-Za-z]*\.h$' "$work/installed.txt" || fail "a GL header is installed"
     ! grep -Eil 'opengl|glut' "$work/prefix"/lib*/cmake/Spheres/*.cmake \
         "$work/prefix"/lib/*/cmake/Spheres/*.cmake 2>/dev/null || fail "the package refers to GL"
-    cmake -S "$here/consumer" -B "$work/consumer" -G "$generator" \
+    cmake -S "$here/../../examples/head-on" -B "$work/consumer" -G "$generator" \
         -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags" \
         -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" ||
         { cat "$work/configure.log"; fail "the consumer does not configure"; }

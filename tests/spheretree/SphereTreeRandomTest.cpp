@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -38,16 +40,23 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
     QuerySphereTree& tree = scene.world.getTree();
     const char* names[] = {"sweep", "frustum", "sphere", "ray", "segment"};
     int hits[5] = {}, prunedMisses[5] = {};
-    // Runs query kind k into lists that hold an entry already: the tree must append after it.
+    // Runs query kind k through the literal walk and the snapshot, into lists that hold an entry
+    // already: the tree must append after it.
     auto compare = [&](int k, const Accepts& accepts,
                        const std::function<void(BodyList&, TimeList&)>& query) {
-        BodyList found{nullptr}, expected{nullptr};
-        TimeList times{-1.0f}, expectedTimes{-1.0f};
+        BodyList expected{nullptr};
+        TimeList expectedTimes{-1.0f};
         walk(accepts, tree.getRoot(), false, expected, expectedTimes, prunedMisses[k]);
-        query(found, times);
-        hits[k] += static_cast<int>(found.size()) - 1;
-        ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
-            << names[k] << " query differs from the walk";
+        hits[k] += static_cast<int>(expected.size()) - 1;
+        for (QueryWalk queryWalk : {QueryWalk::Literal, QueryWalk::Snapshot}) {
+            BodyList found{nullptr};
+            TimeList times{-1.0f};
+            tree.setQueryWalk(queryWalk);
+            query(found, times);
+            ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
+                << names[k] << (queryWalk == QueryWalk::Literal ? " literal" : " snapshot")
+                << " query differs from the walk";
+        }
     };
     float projection[16];
     defaultProjectionMatrix(projection);
@@ -61,6 +70,7 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
             scene.world.removeBody(scene.bodies[i]);
         }
         ASSERT_EQ(checkTree(tree), "") << "after the step's arrivals or removals";
+        ASSERT_EQ(tree.refreshSnapshot().compareWith(tree.getRoot()), "");
         if (step % 20 != 0) {
             continue;
         }
@@ -109,10 +119,17 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
         }
     }
     for (int k = 0; k < 5; ++k) { // both hits and pruned misses, or the scenes showed nothing
-        std::printf("%s: %d hits, %d misses explained by pruning\n", names[k], hits[k],
-                    prunedMisses[k]);
-        EXPECT_TRUE(hits[k] > 0 && (k == 1 || prunedMisses[k] > 0)) << names[k];
+        EXPECT_TRUE(hits[k] > 0 && (k == 1 || prunedMisses[k] > 0))
+            << names[k] << ": " << hits[k] << " hits, " << prunedMisses[k] << " pruned misses";
     }
+    // A body that overflows to infinity in x only dies; its leaf is stranded.
+    scene.bodies[5]->setVelocity(Vector3(FLT_MAX, 0.0f, 0.0f));
+    scene.bodies[5]->setAcceleration(Vector3(FLT_MAX, 0.0f, 0.0f));
+    for (int step = 0; step < 3; ++step) {
+        scene.frame();
+    }
+    EXPECT_EQ(tree.refreshSnapshot().compareWith(tree.getRoot()), "");
+    EXPECT_TRUE(std::isinf(scene.bodies[5]->getPosition().x) && !scene.bodies[5]->isAlive());
     // Torn down holding attached, escaped and waiting leaves: the leak checkers see all freed.
     scene.add(5, 2026);
     EXPECT_TRUE(std::any_of(scene.bodies.begin(), scene.bodies.end(),

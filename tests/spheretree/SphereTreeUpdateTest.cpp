@@ -63,21 +63,26 @@ TEST(SphereTreeUpdateTest, NewLeafIsPlacedByDistanceScore) {
         ASSERT_EQ(scene.update(), "");
         EXPECT_EQ(leaf->parent, parent);
     }
-    SCOPED_TRACE("equal distance scores: the earlier child wins, though a later is larger");
-    TreeScene scene;
-    TreeNode* first = scene.add(0.0f, 50.0f);
-    scene.add(600.0f, 50.0f);
-    scene.update();
-    first->parent->radius = 400.0f; // as if shrunk: still holds the first leaf
-    TreeNode* third = scene.add(300.0f, 50.0f);
-    TreeNode* large = scene.add(-300000.0f, 600.0f);
-    TreeNode* largest = scene.add(300000.0f, 511.999f);
-    TreeNode* huge = scene.add(400000.0f, 200000.0f); // sticks out of the root until it escapes
-    ASSERT_EQ(scene.update(), "");
-    EXPECT_EQ(third->parent, first->parent);
-    EXPECT_EQ(large->level, 5) << "radius 600: too large for a level-5 child";
-    EXPECT_EQ(largest->level, 6) << "radius 512: the largest a level-5 child may have";
-    EXPECT_EQ(huge->level, 1) << "too large for any child: hung on the root itself";
+    // Placement scans the snapshot when one is kept (the nodes' radii read from the nodes), the
+    // children lists otherwise.
+    for (QueryWalk walk : {QueryWalk::Literal, QueryWalk::Snapshot}) {
+        SCOPED_TRACE("equal distance scores: the earlier child wins, though a later is larger");
+        TreeScene scene;
+        scene.tree.setQueryWalk(walk);
+        TreeNode* first = scene.add(0.0f, 50.0f);
+        scene.add(600.0f, 50.0f);
+        scene.update();
+        first->parent->radius = 400.0f; // as if shrunk: still holds the first leaf
+        TreeNode* third = scene.add(300.0f, 50.0f);
+        TreeNode* large = scene.add(-300000.0f, 600.0f);
+        TreeNode* largest = scene.add(300000.0f, 511.999f);
+        TreeNode* huge = scene.add(400000.0f, 2e5f); // sticks out of the root until it escapes
+        ASSERT_EQ(scene.update(), "");
+        EXPECT_EQ(third->parent, first->parent);
+        EXPECT_EQ(large->level, 5) << "radius 600: too large for a level-5 child";
+        EXPECT_EQ(largest->level, 6) << "radius 512: the largest a level-5 child may have";
+        EXPECT_EQ(huge->level, 1) << "too large for any child: hung on the root itself";
+    }
 }
 
 TEST(SphereTreeUpdateTest, ExactFitsAgainstParentAndRoot) {

@@ -28,16 +28,13 @@ TEST(PickingTest, MouseRayRunsFromTheEyeThroughThePixel) {
 TEST(PickingTest, PicksTheDrawnSphereNearestTheEye) {
     World scene;
     std::deque<SphereBody> bodies;
-    auto add = [&](const Vector3& previous, const Vector3& position, float radius) {
-        bodies.push_back(makeBody(previous, position, radius));
-        scene.addBody(&bodies.back());
-    };
-    Vector3 far(0.0f, 0.0f, -2000.0f), near(0.0f, 0.0f, 2000.0f);
-    add(far, far, 100.0f);
-    add(near, near, 50.0f); // added later, nearer the eye
-    // Moved off the ray in its last step: its swept sphere is hit, its drawn sphere is not.
-    Vector3 onRay(0.0f, 0.0f, 5000.0f);
-    add(onRay, onRay, 100.0f);
+    for (auto [z, radius] :
+         {std::pair(-2000.0f, 100.0f), std::pair(2000.0f, 50.0f), std::pair(5000.0f, 100.0f)}) {
+        Vector3 at(0.0f, 0.0f, z);
+        scene.addBody(&bodies.emplace_back(makeBody(at, at, radius)));
+    }
+    // The second is added later and nearer the eye. The third is moved off the ray in its last
+    // step: its swept sphere is hit, its drawn sphere is not.
     scene.step(1.0e-9f);
     bodies[2].setPosition(Vector3(0.0f, 3000.0f, 5000.0f));
     scene.getTree().update();

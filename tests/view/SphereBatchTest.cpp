@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
+static const std::uint8_t colour[4] = {1, 2, 3, 4};
+
 TEST(SphereBatchTest, SpheresAreMovedScaledClosedAndFaceOutwards) {
-    const std::uint8_t colour[4] = {1, 2, 3, 4};
     Vector3 center(100.0f, -50.0f, 7.0f);
     for (SphereBatch::Shape shape : {SphereBatch::Shape::Solid, SphereBatch::Shape::Wire}) {
         SphereBatch batch(shape, 10, 6);
@@ -41,7 +42,6 @@ TEST(SphereBatchTest, SpheresAreMovedScaledClosedAndFaceOutwards) {
 }
 
 TEST(SphereBatchTest, AnOutlineLiesOnTheSphereWhereTheEyesLinesTouchIt) {
-    const std::uint8_t colour[4] = {1, 2, 3, 4};
     SphereBatch batch(SphereBatch::Shape::Wire, 12, 2);
     Vector3 center(300.0f, 200.0f, -100.0f), eye(-500.0f, 900.0f, 2000.0f);
     batch.addOutline(center, 400.0f, eye, colour);

@@ -9,8 +9,9 @@
 
 namespace {
 
-// What the walk must enter: every inner node reached (accepted or not) and every leaf below an
-// accepted one, in depth-first order, by a walk of every node with the query's own tests.
+// What the walk must enter: every inner node reached (accepted or not) and
+// every leaf below an accepted one, in depth-first order, by a walk of every
+// node with the query's own tests.
 void referenceWalk(const SweptSphere& query, const TreeNode& node,
                    std::vector<SweepRecorder::Node>& nodes,
                    std::vector<SweepRecorder::Leaf>& leaves) {
@@ -31,34 +32,30 @@ void referenceWalk(const SweptSphere& query, const TreeNode& node,
 } // namespace
 
 TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
-    ViewTestScene owned(300, 5, 0.6f);
-    World& scene = owned.world;
-    std::vector<Body*>& bodies = owned.bodies;
+    ViewTestScene scene(300, 5, 0.6f);
+    QuerySphereTree& tree = scene.world.getTree();
     int accepted = 0, rejected = 0, contacts = 0;
     for (int frame = 0; frame < 4; ++frame) {
-        scene.step(0.1f);
-        for (Body* body : bodies) {
+        scene.world.step(0.1f);
+        for (Body* body : scene.bodies) {
             SweepRecorder recorder;
             recorder.watch(body);
             BodyList hits, plainHits;
             TimeList times, plainTimes;
-            scene.getTree().querySweep(body, hits, times, recorder);
-            scene.getTree().querySweep(body, plainHits, plainTimes);
-            ASSERT_EQ(hits, plainHits);
-            ASSERT_EQ(times, plainTimes);
+            tree.querySweep(body, hits, times, recorder);
+            tree.querySweep(body, plainHits, plainTimes);
+            ASSERT_TRUE(hits == plainHits && times == plainTimes);
 
             std::vector<SweepRecorder::Node> nodes;
             std::vector<SweepRecorder::Leaf> leaves;
-            referenceWalk(SweptSphere(body), *scene.getTree().getRoot(), nodes, leaves);
-            ASSERT_EQ(recorder.nodes().size(), nodes.size());
-            for (std::size_t i = 0; i < nodes.size(); ++i) {
-                const SweepRecorder::Node &seen = recorder.nodes()[i], &want = nodes[i];
-                ASSERT_TRUE(seen.center == want.center && seen.radius == want.radius &&
-                            seen.level == want.level && seen.accepted == want.accepted);
-            }
+            referenceWalk(SweptSphere(body), *tree.getRoot(), nodes, leaves);
+            ASSERT_TRUE(std::equal(nodes.begin(), nodes.end(), recorder.nodes().begin(),
+                                   recorder.nodes().end(), [](const auto& a, const auto& b) {
+                                       return a.center == b.center && a.radius == b.radius &&
+                                              a.level == b.level && a.accepted == b.accepted;
+                                   }));
             ASSERT_EQ(recorder.leaves().size(), leaves.size());
-            auto hit = hits.begin();
-            auto time = times.begin();
+            auto [hit, time] = std::pair(hits.begin(), times.begin());
             for (std::size_t i = 0; i < leaves.size(); ++i) {
                 const SweepRecorder::Leaf& seen = recorder.leaves()[i];
                 ASSERT_TRUE(seen.body == leaves[i].body && seen.contact == leaves[i].contact);
@@ -67,13 +64,11 @@ TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
                 }
             }
             // The contact the response resolves: the first of the smallest times.
+            auto smallest =
+                std::distance(times.begin(), std::min_element(times.begin(), times.end()));
             const SweepRecorder::Leaf* earliest = recorder.earliestContact();
-            auto smallest = std::min_element(times.begin(), times.end());
-            ASSERT_EQ(earliest != nullptr, !times.empty());
-            if (earliest) {
-                EXPECT_EQ(earliest->body,
-                          *std::next(hits.begin(), std::distance(times.begin(), smallest)));
-            }
+            EXPECT_EQ(earliest ? earliest->body : nullptr,
+                      times.empty() ? nullptr : *std::next(hits.begin(), smallest));
             EXPECT_TRUE(recorder.pathStart() == body->getPreviousPosition() &&
                         recorder.pathEnd() == body->getPosition());
             accepted += recorder.acceptedCount();
@@ -83,16 +78,14 @@ TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
         }
     }
     // The scene is dense enough for every kind of visit to happen.
-    EXPECT_GT(accepted, 0);
-    EXPECT_GT(rejected, 0);
-    EXPECT_GT(contacts, 0);
+    EXPECT_TRUE(accepted > 0 && rejected > 0 && contacts > 0);
 }
 
 TEST(SweepRecorderTest, WatchingABodyLeavesEveryFrameAsItWas) {
-    // Two copies of one scene, one with a body watched in every frame: equal after each frame.
-    ViewTestScene first(200, 3, 0.5f), second(200, 3, 0.5f);
-    World &plain = first.world, &watched = second.world;
-    std::vector<Body*>&a = first.bodies, &b = second.bodies;
+    // Two copies of one scene, one with a body watched in every frame: equal
+    // after each frame.
+    ViewTestScene plain(200, 3, 0.5f), watched(200, 3, 0.5f);
+    std::vector<Body*>&a = plain.bodies, &b = watched.bodies;
     MatrixFrustum frustum = defaultCameraFrustum();
     SweepRecorder recorder;
     for (int frame = 0; frame < 30; ++frame) {
@@ -101,9 +94,9 @@ TEST(SweepRecorderTest, WatchingABodyLeavesEveryFrameAsItWas) {
         settings.visitor = &recorder;
         recorder.watch(settings.watched);
         BodyList seenA, seenB;
-        FrameOutcome outA = simulateFrame(plain, a.data(), 200, true, 0.1f, frustum, seenA);
+        FrameOutcome outA = simulateFrame(plain.world, a.data(), 200, true, 0.1f, frustum, seenA);
         FrameOutcome outB =
-            simulateFrame(watched, b.data(), 200, true, 0.1f, frustum, seenB, settings);
+            simulateFrame(watched.world, b.data(), 200, true, 0.1f, frustum, seenB, settings);
         ASSERT_TRUE(recorder.recorded());
         ASSERT_TRUE(outA.contacts == outB.contacts && outA.drawn == outB.drawn);
         for (std::size_t i = 0; i < a.size(); ++i) {

@@ -8,18 +8,14 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <numeric>
 
 namespace {
 
 ViewOptions sessionOptions(const std::string& keys, const std::string& trace = "") {
-    std::vector<std::string> words = {"sphere-view", "--bodies", "60",      "--seed", "4",
-                                      "--keys",      keys,       "--trace", trace};
-    std::vector<const char*> argv;
-    for (const std::string& word : words) {
-        argv.push_back(word.c_str());
-    }
-    ViewParseResult parsed = parseViewOptions(trace.empty() ? 7 : 9, argv.data());
+    const char* argv[] = {"sphere-view", "--bodies",   "60",      "--seed",     "4",
+                          "--keys",      keys.c_str(), "--trace", trace.c_str()};
+    ViewParseResult parsed = parseViewOptions(trace.empty() ? 7 : 9, argv);
     EXPECT_EQ(parsed.error, "");
     return parsed.options;
 }
@@ -50,12 +46,10 @@ TEST(ViewSessionTest, ResetRebuildsTheStartUpSceneAndTheTraceStartsAgain) {
     ASSERT_TRUE(session.closeTrace());
     // The same as a fresh scene after one frame.
     ViewTestScene again(60, 4, defaultSpread(60));
-    std::vector<Body*>& next = again.bodies;
     BodyList visible;
-    simulateFrame(again.world, next.data(), 60, true, 0.1f, frustum, visible);
+    simulateFrame(again.world, again.bodies.data(), 60, true, 0.1f, frustum, visible);
     for (int i = 0; i < bodyCount; ++i) {
-        ASSERT_TRUE(bodyArray[i]->getPosition() ==
-                    next[static_cast<std::size_t>(i)]->getPosition());
+        ASSERT_TRUE(bodyArray[i]->getPosition() == again.bodies[std::size_t(i)]->getPosition());
     }
     // Rows of frames 0 to 5, then 0 and 1 again; a line per frame on the output.
     std::ifstream trace(tracePath);
@@ -105,10 +99,7 @@ TEST(ViewSessionTest, LevelCountsCoverEveryNodeOfTheTree) {
     std::FILE* out = std::tmpfile();
     ViewSession session(sessionOptions(""), out);
     TreeLevelCounts counts = countTreeLevels(world->getTree());
-    int nodes = counts.leaves;
-    for (int n : counts.bounding) {
-        nodes += n;
-    }
+    int nodes = std::accumulate(counts.bounding.begin(), counts.bounding.end(), counts.leaves);
     EXPECT_EQ(counts.bounding.at(0), 1);
     EXPECT_EQ(counts.leaves, 60);
     EXPECT_EQ(static_cast<std::size_t>(nodes), world->getTree().countNodes());
