@@ -3,6 +3,7 @@
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
+#include "app/GLState.h"
 #include "app/GLViewportLimit.h"
 #include "app/KeyBindings.h"
 #include "app/ScenePopulation.h"
@@ -38,20 +39,6 @@ void initWindow(int argc, char** argv) {
     glutInitWindowSize(640, 480);
     viewportLimit.createWindow("GLUT app");
     reshapeWindow(640, 480);
-}
-
-void initGLState() {
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_LIGHT0);
-    const GLfloat colour[4] = {0.75f, 0.85f, 0.9f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT, GL_DIFFUSE);
-    // GL_LIGHTING stays off: each frame turns it on only while it draws the spheres.
 }
 
 void renderFrame() {

@@ -2,6 +2,7 @@
 // fixed simulation rate, with a body's sweep query shown as it runs.
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
+#include "app/GLState.h"
 #include "app/GLViewportLimit.h"
 #include "app/KeyBindings.h"
 #include "app/Version.h"
@@ -406,20 +407,6 @@ void display() {
     if (last) {
         finish(EXIT_SUCCESS);
     }
-}
-
-void initGLState() {
-    // The demo's fixed state: the same light and colour material for the bodies.
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_LIGHT0);
-    const GLfloat colour[4] = {0.75f, 0.85f, 0.9f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, colour);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT, GL_DIFFUSE);
 }
 
 int run(int argc, char** argv) {
