@@ -15,8 +15,13 @@
 
 namespace {
 
-/// Each body's query and response in turn: the frame as the program defines it.
-int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettings& settings) {
+/// Each body in creation order: its contacts, then its earliest contact resolved, so later
+/// bodies see what earlier responses changed. findContacts(i, hits, times) gives body i's
+/// contacts, except for the watched body, whose query runs through the visitor walk;
+/// exchanged(body, hits) follows every exchange applied. Returns the number of exchanges.
+template <class FindContacts, class Exchanged>
+int resolveInOrder(World& world, Body* const* bodies, int count, const FrameSettings& settings,
+                   FindContacts findContacts, Exchanged exchanged) {
     int contacts = 0;
     BodyList hits;
     TimeList times;
@@ -25,15 +30,24 @@ int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettin
         if (body == settings.watched && settings.visitor) {
             world.getTree().querySweep(body, hits, times, *settings.visitor);
         } else {
-            world.querySweep(body, hits, times);
+            findContacts(i, hits, times);
         }
         if (resolveEarliestContact(body, hits, times)) {
             ++contacts;
+            exchanged(body, hits);
         }
         hits.clear();
         times.clear();
     }
     return contacts;
+}
+
+/// Each body's query and response in turn: the frame as the program defines it.
+int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettings& settings) {
+    return resolveInOrder(
+        world, bodies, count, settings,
+        [&](int i, BodyList& hits, TimeList& times) { world.querySweep(bodies[i], hits, times); },
+        [](Body*, const BodyList&) {});
 }
 
 /// Body -> the first index it has in the frame's array, in one flat table (open addressing):
@@ -231,27 +245,15 @@ int sweepBatched(World& world, Body* const* bodies, int count, int threads,
                  const FrameSettings& settings) {
     BatchedSweeps batch(world, bodies, count, threads);
     batch.runPhaseA();
-    int contacts = 0;
-    BodyList hits;
-    TimeList times;
-    for (int i = 0; i < count; ++i) {
-        Body* body = bodies[i];
-        if (body == settings.watched && settings.visitor) {
-            world.getTree().querySweep(body, hits, times, *settings.visitor);
-        } else {
-            batch.contactsOf(world, i, hits, times);
-        }
-        if (resolveEarliestContact(body, hits, times)) {
-            ++contacts;
+    return resolveInOrder(
+        world, bodies, count, settings,
+        [&](int i, BodyList& hits, TimeList& times) { batch.contactsOf(world, i, hits, times); },
+        [&](Body* body, const BodyList& hits) {
             batch.markTouched(body);
             for (Body* hit : hits) {
                 batch.markTouched(hit);
             }
-        }
-        hits.clear();
-        times.clear();
-    }
-    return contacts;
+        });
 }
 
 } // namespace
