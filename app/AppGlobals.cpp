@@ -1,5 +1,7 @@
 #include "app/AppGlobals.h"
 
+namespace spheres {
+
 int bodyCount = 100;
 float timeStep = 0.1f;
 bool simulationRunning = true;
@@ -11,3 +13,5 @@ float cameraTransZ = 0.0f;
 float cameraRotX = 0.0f;
 float cameraRotY = 0.0f;
 float cameraRotZ = 0.0f;
+
+} // namespace spheres

@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 class Body;
@@ -24,3 +26,5 @@ extern float cameraTransZ;
 extern float cameraRotX;
 extern float cameraRotY;
 extern float cameraRotZ;
+
+} // namespace spheres

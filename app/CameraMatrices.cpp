@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace spheres {
+
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -118,3 +120,5 @@ MatrixFrustum defaultCameraFrustum() {
     cameraModelviewMatrix(0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, modelview);
     return MatrixFrustum(projection, modelview);
 }
+
+} // namespace spheres

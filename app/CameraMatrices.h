@@ -2,6 +2,8 @@
 
 #include "frustum/MatrixFrustum.h"
 
+namespace spheres {
+
 // Column-major float[16] matrices computed in software the way gluPerspective, glTranslatef and
 // glRotatef build them, so a frustum can be made without a GL context.
 
@@ -27,3 +29,5 @@ bool clampToViewportLimit(int& width, int& height, int maxWidth, int maxHeight);
 
 /// The frustum of the program's first frame: default projection, camera at its start values.
 MatrixFrustum defaultCameraFrustum();
+
+} // namespace spheres

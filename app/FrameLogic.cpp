@@ -13,6 +13,8 @@
 #include <omp.h>
 #endif
 
+namespace spheres {
+
 namespace {
 
 /// Each body in creation order: its contacts, then its earliest contact resolved, so later
@@ -288,3 +290,5 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
     tree.setQueryWalk(previousWalk);
     return outcome;
 }
+
+} // namespace spheres

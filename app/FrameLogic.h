@@ -2,6 +2,8 @@
 
 #include "body/BodyList.h"
 
+namespace spheres {
+
 class Body;
 class Frustum;
 class SweepVisitor;
@@ -50,3 +52,5 @@ struct FrameOutcome {
 FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
                            float timeStep, const Frustum& frustum, BodyList& visible,
                            const FrameSettings& settings = FrameSettings());
+
+} // namespace spheres

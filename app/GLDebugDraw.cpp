@@ -3,6 +3,8 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 
+namespace spheres {
+
 void GLDebugDraw::drawBody(const Vector3& position, float radius) {
     glEnable(GL_LIGHTING);
     glPushMatrix();
@@ -11,3 +13,5 @@ void GLDebugDraw::drawBody(const Vector3& position, float radius) {
     glutSolidSphere(radius, 10, 10);
     glPopMatrix();
 }
+
+} // namespace spheres

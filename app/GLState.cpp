@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+namespace spheres {
+
 void initGLState() {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -14,3 +16,5 @@ void initGLState() {
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT, GL_DIFFUSE);
 }
+
+} // namespace spheres

@@ -7,6 +7,8 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+namespace spheres {
+
 int GLViewportLimit::createWindow(const char* title) {
     int window = glutCreateWindow(title);
     GLint dims[2] = {0, 0};
@@ -51,3 +53,5 @@ bool GLViewportLimit::windowBeyond() const {
     glutReshapeWindow(w, h);
     return true;
 }
+
+} // namespace spheres

@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 /// The renderer's largest viewport (GL_MAX_VIEWPORT_DIMS) and the window programs' guard against
@@ -24,3 +26,5 @@ private:
     int maxWidth = 0;
     int maxHeight = 0;
 };
+
+} // namespace spheres

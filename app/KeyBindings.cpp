@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+namespace spheres {
+
 std::map<unsigned, int> KeyBindings::keyTable;
 std::map<unsigned, int> KeyBindings::specialKeyTable;
 std::vector<KeyHandler> KeyBindings::handlers;
@@ -114,3 +116,5 @@ void recallFirstBodies() {
         bodyArray[i]->setPosition(Vector3::zero);
     }
 }
+
+} // namespace spheres

@@ -3,6 +3,8 @@
 #include <map>
 #include <vector>
 
+namespace spheres {
+
 /// A key handler: no arguments, no result.
 using KeyHandler = void (*)();
 
@@ -43,3 +45,5 @@ void decreaseRotZ();
 void toggleRunning();
 /// Puts entries 0, 1 and 2 of bodyArray (those that exist) at the origin.
 void recallFirstBodies();
+
+} // namespace spheres

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace spheres {
+
 int SceneRandom::next() {
     state = state * 214013u + 2531011u;
     return static_cast<int>((state >> 16) & 0x7FFFu);
@@ -57,3 +59,5 @@ void buildScene(int count, std::uint32_t seed, float spread) {
     bodyArray = new Body*[bodies.size()];
     std::copy(bodies.begin(), bodies.end(), bodyArray);
 }
+
+} // namespace spheres

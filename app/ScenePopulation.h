@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace spheres {
+
 class Body;
 class World;
 
@@ -34,3 +36,5 @@ std::vector<Body*> makeStartScene(World& world, int count, std::uint32_t seed = 
 /// bodyCount and bodyArray). A program that replaces it deletes world, each body and bodyArray
 /// (an array) first.
 void buildScene(int count, std::uint32_t seed = 1, float spread = 1.0f);
+
+} // namespace spheres

@@ -17,6 +17,8 @@
 
 #include <cstdio>
 
+using namespace spheres;
+
 // The renderer's largest viewport, read as the window is made; a larger window is shrunk to it.
 GLViewportLimit viewportLimit;
 

@@ -6,6 +6,8 @@
 #include "sim/BruteForceFrame.h"
 #include "sim/SimOptions.h"
 
+using namespace spheres;
+
 BenchScene::BenchScene(int count, int warmUp) : frustum(defaultCameraFrustum()) {
     bodies = makeStartScene(world, count, 1, defaultSpread(count));
     for (int i = 0; i < warmUp; ++i) {

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-class Body;
+using namespace spheres;
 
 /// A benchmark scene: the program's start-up scene with n bodies at the density of the 100-body
 /// scene, run for a number of warm-up frames with the default camera. Owns its bodies.

@@ -12,6 +12,8 @@
 #include <memory>
 #include <thread>
 
+using namespace spheres;
+
 namespace {
 
 // Frames timed per repetition, chosen so that every size measures frames 11 onwards in a

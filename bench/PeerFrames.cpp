@@ -11,6 +11,8 @@
 #include <cmath>
 #include <cstdint>
 
+using namespace spheres;
+
 namespace {
 
 Box sweptBox(Body* body) {

@@ -5,8 +5,7 @@
 
 #include <vector>
 
-class Body;
-class Frustum;
+using namespace spheres;
 
 /// An axis-aligned box: the broad phase's bound of a body's swept sphere.
 struct Box {

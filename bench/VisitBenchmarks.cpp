@@ -6,8 +6,13 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace spheres;
+
+// The counters the tree's walks bump when built with SPHERES_COUNT_VISITS.
+namespace spheres {
 unsigned long long sweepNodeVisits = 0;
 unsigned long long frustumNodeVisits = 0;
+} // namespace spheres
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "body/Body.h"
 
+namespace spheres {
+
 Body::Body() : alive(true) {}
 
 float Body::getRadius() {
@@ -90,3 +92,5 @@ void Body::setAlive(bool value) {
 bool Body::isAlive() {
     return alive;
 }
+
+} // namespace spheres

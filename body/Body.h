@@ -2,6 +2,8 @@
 
 #include "math/Vector3.h"
 
+namespace spheres {
+
 /// A moving sphere: centre, radius, mass and alive flag, with the value each of position,
 /// velocity and acceleration had before its last change, so that the path swept over the last
 /// step can be bounded and rewound.
@@ -68,3 +70,5 @@ protected:
     float radius = 0.0f;
     bool alive;
 };
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include "body/Body.h"
 
+namespace spheres {
+
 bool resolveEarliestContact(Body* body, const BodyList& hits, const TimeList& times) {
     if (times.empty()) {
         return false;
@@ -77,3 +79,5 @@ bool resolveCollision(Body* a, Body* b, float t) {
     b->setPosition(newPositionB);
     return true;
 }
+
+} // namespace spheres

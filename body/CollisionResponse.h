@@ -2,6 +2,8 @@
 
 #include "body/BodyList.h"
 
+namespace spheres {
+
 class Body;
 
 /// Resolves the contact with the smallest time among parallel hits and times (the first of equal
@@ -14,3 +16,5 @@ bool resolveEarliestContact(Body* body, const BodyList& hits, const TimeList& ti
 /// along its new velocity. Coincident centres at contact, or an exchange that would overflow,
 /// leave both bodies unchanged. Returns whether the exchange was applied.
 bool resolveCollision(Body* a, Body* b, float t);
+
+} // namespace spheres

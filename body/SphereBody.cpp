@@ -1,5 +1,7 @@
 #include "body/SphereBody.h"
 
+namespace spheres {
+
 SphereBody SphereBody::prototype(Vector3::zero, 0.0f);
 
 SphereBody::SphereBody(Vector3 position, float radius) : Body() {
@@ -11,3 +13,5 @@ SphereBody::SphereBody(Vector3 position, float radius) : Body() {
 Body* SphereBody::getPrototype() {
     return &prototype;
 }
+
+} // namespace spheres

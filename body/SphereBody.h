@@ -2,6 +2,8 @@
 
 #include "body/Body.h"
 
+namespace spheres {
+
 /// The concrete body: a sphere of mass 1 at rest until set up otherwise.
 class SphereBody final : public Body {
 public:
@@ -15,3 +17,5 @@ public:
     /// At the origin with radius 0; built during static initialisation and never changed.
     static SphereBody prototype;
 };
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include "math/Plane.h"
 
+namespace spheres {
+
 /// Six clip planes of a view volume, each with its normal pointing inside.
 /// Indices: 0 right, 1 left, 2 bottom, 3 top, 4 far, 5 near.
 class Frustum {
@@ -20,3 +22,5 @@ public:
     /// Plane i, 0 <= i <= 5; the stored record, valid as long as the frustum.
     virtual const Plane* getPlane(int i) const = 0;
 };
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+namespace spheres {
+
 GLFrustum::GLFrustum() {
     GLFrustum::extractPlanes();
 }
@@ -11,3 +13,5 @@ void GLFrustum::extractPlanes() {
     glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
     computePlanes();
 }
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include "frustum/MatrixFrustum.h"
 
+namespace spheres {
+
 /// A frustum read from the current GL projection and modelview matrices; the planes are in the
 /// coordinates the modelview matrix takes as input. Needs a current GL context.
 class GLFrustum : public MatrixFrustum {
@@ -12,3 +14,5 @@ public:
     /// Reads both GL matrices again and recomputes the planes.
     void extractPlanes() override;
 };
+
+} // namespace spheres

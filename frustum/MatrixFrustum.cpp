@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace spheres {
+
 MatrixFrustum::MatrixFrustum(const float projectionMatrix[16], const float modelviewMatrix[16]) {
     setMatrices(projectionMatrix, modelviewMatrix);
 }
@@ -92,3 +94,5 @@ const Plane* MatrixFrustum::getPlane(int i) const {
     assert(i >= 0 && i < 6 && "frustum plane index out of 0..5");
     return &planes[i];
 }
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include "frustum/Frustum.h"
 
+namespace spheres {
+
 /// A frustum built from a projection and a modelview matrix given by the caller, column-major
 /// (row r, column c at index 4c + r) as OpenGL stores them; needs no GL context.
 class MatrixFrustum : public Frustum {
@@ -39,3 +41,5 @@ protected:
     float normScale = 0.0f;
     Plane planes[6];
 };
+
+} // namespace spheres

@@ -29,6 +29,8 @@
 #include <utility>
 #include <vector>
 
+using namespace spheres;
+
 namespace {
 
 // Enough for a tree several levels deep with shared nodes; an input still runs in about 1 ms.

@@ -2,6 +2,8 @@
 
 #include "math/Vector3.h"
 
+namespace spheres {
+
 /// Three axes and an origin; exists to carry its named constant.
 struct CoordinateFrame {
     Vector3 xAxis;
@@ -20,3 +22,5 @@ struct CoordinateFrame {
 
 constexpr CoordinateFrame CoordinateFrame::identity{Vector3::unitX, Vector3::unitY, Vector3::unitZ,
                                                     Vector3::zero};
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include "math/Vector3.h"
 
+namespace spheres {
+
 /// Three rows of three floats; exists to carry its named constant.
 struct Matrix3 {
     Vector3 rows[3];
@@ -14,3 +16,5 @@ struct Matrix3 {
 };
 
 constexpr Matrix3 Matrix3::identity{Vector3::unitX, Vector3::unitY, Vector3::unitZ};
+
+} // namespace spheres

@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 /// A plane a*x + b*y + c*z + d = 0; the signed distance is positive on the side the normal
@@ -8,3 +10,5 @@ struct Plane {
     float c = 0.0f;
     float d = 0.0f;
 };
+
+} // namespace spheres

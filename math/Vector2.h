@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 /// Two 32-bit floats; exists to carry its named constants.
@@ -16,3 +18,5 @@ struct Vector2 {
 constexpr Vector2 Vector2::zero{0.0f, 0.0f};
 constexpr Vector2 Vector2::unitX{1.0f, 0.0f};
 constexpr Vector2 Vector2::unitY{0.0f, 1.0f};
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace spheres {
+
 /// Three 32-bit floats: positions, displacements, velocities and accelerations.
 struct Vector3 {
     float x;
@@ -52,3 +54,5 @@ constexpr Vector3 Vector3::unitZ{0.0f, 0.0f, 1.0f};
 inline bool isFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
+
+} // namespace spheres

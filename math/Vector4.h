@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 /// Four 32-bit floats; exists to carry its named constants.
@@ -20,3 +22,5 @@ constexpr Vector4 Vector4::unitX{1.0f, 0.0f, 0.0f, 0.0f};
 constexpr Vector4 Vector4::unitY{0.0f, 1.0f, 0.0f, 0.0f};
 constexpr Vector4 Vector4::unitZ{0.0f, 0.0f, 1.0f, 0.0f};
 constexpr Vector4 Vector4::unitW{0.0f, 0.0f, 0.0f, 1.0f};
+
+} // namespace spheres

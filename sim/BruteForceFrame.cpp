@@ -8,6 +8,8 @@
 #include "spheretree/SweptSphere.h"
 #include "world/World.h"
 
+namespace spheres {
+
 void bruteForceSweep(Body* body, Body* const* bodies, int count, BodyList& hits, TimeList& times) {
     // The tree's own leaf test, so that both give the same times.
     SweptSphere sweep(body);
@@ -77,3 +79,5 @@ FrameOutcome bruteForceFrame(World& world, Body* const* bodies, int count, bool 
     outcome.drawn = static_cast<int>(visible.size());
     return outcome;
 }
+
+} // namespace spheres

@@ -3,6 +3,8 @@
 #include "app/FrameLogic.h"
 #include "body/BodyList.h"
 
+namespace spheres {
+
 class Body;
 class Frustum;
 class World;
@@ -31,3 +33,5 @@ void stepWithoutTree(Body* const* bodies, int count, float timeStep);
 /// contact resolved; finally the frustum scan fills visible.
 FrameOutcome bruteForceFrame(World& world, Body* const* bodies, int count, bool running,
                              float timeStep, const Frustum& frustum, BodyList& visible);
+
+} // namespace spheres

@@ -3,6 +3,8 @@
 #include "body/Body.h"
 #include "sim/OutputFile.h"
 
+namespace spheres {
+
 const char* const traceHeader = "frame,index,px,py,pz,vx,vy,vz,alive";
 const char* const framesHeader = "frame,drawn,alive,contacts";
 const char* const framesTimedHeader = "frame,drawn,alive,contacts,ms";
@@ -27,3 +29,5 @@ void writeFrameRow(OutputFile& file, int frame, int drawn, int alive, int contac
         file.print("%d,%d,%d,%d\n", frame, drawn, alive, contacts);
     }
 }
+
+} // namespace spheres

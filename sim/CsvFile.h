@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 class Body;
@@ -17,3 +19,5 @@ extern const char* const traceHeader;
 /// The header of the per-frame file, without and with the time column.
 extern const char* const framesHeader;
 extern const char* const framesTimedHeader;
+
+} // namespace spheres

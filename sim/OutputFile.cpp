@@ -13,6 +13,8 @@
 #include <initializer_list>
 #include <memory>
 
+namespace spheres {
+
 namespace {
 
 constexpr std::size_t bufferSize = 1 << 20;
@@ -332,3 +334,5 @@ int OutputFile::closeDescriptor() {
     direct = false;
     return result;
 }
+
+} // namespace spheres

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace spheres {
+
 /// An output path named on a command line, with the option that named it (for messages).
 struct NamedOutput {
     std::string option;
@@ -103,3 +105,5 @@ private:
     std::string message;
     std::vector<char> buffer;
 };
+
+} // namespace spheres

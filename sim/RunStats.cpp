@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <utility>
 
+namespace spheres {
+
 void RunStats::addFrame(double seconds, int contactsInFrame) {
     if (frames == 0 || seconds < bestSeconds) {
         bestSeconds = seconds;
@@ -143,3 +145,5 @@ void StartupProgress::show() {
         std::fflush(out);
     }
 }
+
+} // namespace spheres

@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+namespace spheres {
+
 /// What a run has done so far: frames, contacts, per-frame times and the tree's peak size.
 struct RunStats {
     int frames = 0;
@@ -77,3 +79,5 @@ private:
     std::condition_variable wake;
     std::thread ticker;
 };
+
+} // namespace spheres

@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+namespace spheres {
+
 namespace {
 
 // Whole numbers only: no sign unless allowed, no spaces, no trailing characters, no overflow.
@@ -291,3 +293,5 @@ const char* simUsage() {
            "could not be written or memory ran out (no file changed), 130 SIGINT, 141 closed\n"
            "pipe, 143 SIGTERM.\n";
 }
+
+} // namespace spheres

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace spheres {
+
 /// One key press fed to the program's key handler after a given frame.
 struct KeyPress {
     /// The press happens after frame `afterFrame` (0: after start-up) and before the next one.
@@ -67,3 +69,5 @@ float defaultSpread(int bodies);
 
 /// The --help text.
 const char* simUsage();
+
+} // namespace spheres

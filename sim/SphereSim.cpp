@@ -23,6 +23,8 @@
 #include <cstdlib>
 #include <new>
 
+using namespace spheres;
+
 namespace {
 
 constexpr int exitEsc = 1;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <initializer_list>
 
+namespace spheres {
+
 namespace {
 
 volatile sig_atomic_t firstSignal = 0;
@@ -83,3 +85,5 @@ void forget(int slot) {
 }
 
 } // namespace StopSignals
+
+} // namespace spheres

@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 /// How a run learns that it should stop: SIGINT, SIGTERM and SIGPIPE set a flag that the run
@@ -19,3 +21,5 @@ int registerTemporary(const char* path);
 void forget(int slot);
 
 } // namespace StopSignals
+
+} // namespace spheres

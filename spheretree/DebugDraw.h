@@ -2,6 +2,8 @@
 
 #include "math/Vector3.h"
 
+namespace spheres {
+
 /// Where a tree's draw() sends what it draws, so the tree itself needs no graphics library: a
 /// window program implements it (with GL, say) and hands it to the tree. With none set, draw()
 /// draws nothing.
@@ -19,3 +21,5 @@ public:
 protected:
     ~DebugDraw() = default;
 };
+
+} // namespace spheres

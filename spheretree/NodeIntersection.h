@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace spheres {
+
 // The per-node tests of the tree's queries, written once: the tree's walks, its query snapshot,
 // the brute-force frame and the tests' references all call these. Each is the literal test the
 // query applies to one node's sphere; a NaN in a node's sphere passes a test written as "reject
@@ -106,3 +108,5 @@ struct Segment {
         return true;
     }
 };
+
+} // namespace spheres

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace spheres {
+
 #ifdef SPHERES_COUNT_VISITS
 extern unsigned long long sweepNodeVisits;
 extern unsigned long long frustumNodeVisits;
@@ -294,3 +296,5 @@ std::string QuerySnapshot::compareWith(const TreeNode* root) const {
     }
     return "";
 }
+
+} // namespace spheres

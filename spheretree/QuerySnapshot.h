@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace spheres {
+
 class Body;
 class Frustum;
 struct TreeNode;
@@ -97,3 +99,5 @@ private:
     void sweepBlock(const SweptSphere& sweep, std::uint32_t begin, std::uint32_t count,
                     Reach& reach) const;
 };
+
+} // namespace spheres

@@ -15,6 +15,8 @@
 #include <string>
 #endif
 
+namespace spheres {
+
 #ifdef SPHERES_COUNT_VISITS
 // Benchmark-only builds count the nodes the sweep and frustum walks enter; the benchmark
 // defines the counters. The shipped tree has none.
@@ -325,3 +327,5 @@ void QuerySphereTree::querySweepNode(const SweptSphere& sweep, TreeNode* node, B
         times.push_back(t);
     }
 }
+
+} // namespace spheres

@@ -6,6 +6,8 @@
 #include "spheretree/SphereTree.h"
 #include "spheretree/SweptSphere.h"
 
+namespace spheres {
+
 class DebugDraw;
 class Frustum;
 class SweepVisitor;
@@ -109,3 +111,5 @@ private:
     void querySweepNode(const SweptSphere& sweep, TreeNode* node, BodyList& bodies, TimeList& times,
                         SweepVisitor* visitor);
 };
+
+} // namespace spheres

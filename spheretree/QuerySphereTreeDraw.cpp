@@ -2,6 +2,8 @@
 #include "spheretree/DebugDraw.h"
 #include "spheretree/QuerySphereTree.h"
 
+namespace spheres {
+
 void QuerySphereTree::draw() {
     drawNode(root);
 }
@@ -24,3 +26,5 @@ void QuerySphereTree::drawNode(TreeNode* node) {
         drawNode(child);
     }
 }
+
+} // namespace spheres

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace spheres {
+
 SphereTree::SphereTree(float rootRadius, float maxLevels, float radiusDivisor, float rootSlack,
                        float slackScale) {
     setChildRadiusScale(1.0f / radiusDivisor);
@@ -311,3 +313,5 @@ int SphereTree::recomputeNode(TreeNode* node) {
     this->queueRecompute(node->parent);
     return 1;
 }
+
+} // namespace spheres

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace spheres {
+
 class Body;
 
 /// Whether a leaf of the given radius is too large for any bounding child of parent; the
@@ -86,3 +88,5 @@ private:
     static void destroySubtree(TreeNode* node);
     static std::size_t countSubtree(const TreeNode* node);
 };
+
+} // namespace spheres

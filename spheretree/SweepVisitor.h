@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 struct TreeNode;
@@ -16,3 +18,5 @@ public:
 protected:
     ~SweepVisitor() = default;
 };
+
+} // namespace spheres

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace spheres {
+
 /// A body's values as its sweep query reads them, once per query, and the exact moving-sphere
 /// contact test that the tree runs on every leaf it reaches (and brute-force references on every
 /// pair).
@@ -43,3 +45,5 @@ struct SweptSphere {
         return !(t < -0.001f || t > 1.0f + 0.001f);
     }
 };
+
+} // namespace spheres

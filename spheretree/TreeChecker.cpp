@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+namespace spheres {
+
 namespace {
 
 bool has(const TreeNode& node, unsigned flag) {
@@ -230,3 +232,5 @@ std::string checkTree(SphereTree& tree, TreeCheckMode mode) {
     }
     return "";
 }
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace spheres {
+
 class SphereTree;
 
 /// What checkTree verifies: Full checks containment too; FiniteOnly, for trees fed arbitrary
@@ -12,3 +14,5 @@ enum class TreeCheckMode { Full, FiniteOnly };
 /// Walks the whole tree once and returns "" when every invariant holds, otherwise a description
 /// of the first violation found. Call it between updates, never during one.
 std::string checkTree(SphereTree& tree, TreeCheckMode mode = TreeCheckMode::Full);
+
+} // namespace spheres

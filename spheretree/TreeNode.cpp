@@ -3,6 +3,8 @@
 #include "body/Body.h"
 #include "spheretree/TreeParameters.h"
 
+namespace spheres {
+
 void TreeNode::refreshFromBody() {
     center = body->getSweptCenter();
     radius = body->getSweptRadius();
@@ -40,3 +42,5 @@ void TreeNode::detach() {
 bool TreeNode::hasFiniteSphere() const {
     return isFinite(center) && std::isfinite(radius);
 }
+
+} // namespace spheres

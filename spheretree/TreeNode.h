@@ -4,6 +4,8 @@
 
 #include <list>
 
+namespace spheres {
+
 class Body;
 struct TreeNode;
 
@@ -59,3 +61,5 @@ struct TreeNode {
     /// True when centre and radius are finite numbers.
     bool hasFiniteSphere() const;
 };
+
+} // namespace spheres

@@ -1,5 +1,7 @@
 #include "spheretree/TreeParameters.h"
 
+namespace spheres {
+
 namespace {
 int maxLevel = 0;
 float childRadiusScale = 0.0f;
@@ -26,3 +28,5 @@ void setChildRadiusScale(float scale) {
 void setSlackScale(float scale) {
     slackScale = scale;
 }
+
+} // namespace spheres

@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 // Parameters shared by every tree of the process. Each SphereTree constructor sets them, so a
@@ -13,3 +15,5 @@ void setSlackScale(float scale);
 
 /// A new bounding child's slack is its parent's slack times this.
 extern float slackScale;
+
+} // namespace spheres

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace spheres {
+
 const std::uint8_t GLViewDraw::levelColours[levelCount][4] = {
     {128, 128, 128, 255}, // the root: grey
     {77, 128, 255, 255},  // blue
@@ -172,3 +174,5 @@ void GLViewDraw::drawSweep(const SweepRecorder& sweep) {
     glLineWidth(1.0f);
     glEnable(GL_DEPTH_TEST);
 }
+
+} // namespace spheres

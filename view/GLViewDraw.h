@@ -4,6 +4,8 @@
 #include "spheretree/DebugDraw.h"
 #include "view/SphereBatch.h"
 
+namespace spheres {
+
 class Frustum;
 class SweepRecorder;
 
@@ -57,3 +59,5 @@ private:
     bool looksSmall(const Vector3& center, float radius, float pixels) const;
     void addBounds(const Vector3& center, float radius, const std::uint8_t colour[4]);
 };
+
+} // namespace spheres

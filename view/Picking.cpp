@@ -4,6 +4,8 @@
 #include "spheretree/NodeIntersection.h"
 #include "spheretree/QuerySphereTree.h"
 
+namespace spheres {
+
 Vector3 eyePosition(const float m[16]) {
     // The eye is where the modelview sends the origin: -R^T t for modelview [R t].
     float tx = m[12], ty = m[13], tz = m[14];
@@ -45,3 +47,5 @@ Body* pickBody(QuerySphereTree& tree, const Ray& ray) {
     }
     return nearest;
 }
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include "math/Vector3.h"
 
+namespace spheres {
+
 class Body;
 class QuerySphereTree;
 
@@ -24,3 +26,5 @@ Vector3 eyePosition(const float modelview[16]);
 /// whose drawn sphere (present position and radius) the ray enters nearest the eye; the first
 /// such body on a tie, null when the ray enters none.
 Body* pickBody(QuerySphereTree& tree, const Ray& ray);
+
+} // namespace spheres

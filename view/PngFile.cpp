@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace spheres {
+
 namespace {
 
 void writeData(png_structp png, png_bytep data, png_size_t size) {
@@ -55,3 +57,5 @@ std::string writePng(const std::string& path, const unsigned char* rows, int wid
     }
     return file.commit() ? std::string() : file.error();
 }
+
+} // namespace spheres

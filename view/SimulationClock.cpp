@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace spheres {
+
 int SimulationClock::framesDue(double now, double lastFrameSeconds) {
     if (isFrozen) {
         int steps = stepsAsked;
@@ -60,3 +62,5 @@ void SimulationClock::slower() {
 void SimulationClock::faster() {
     frameRate = frameRate <= 0.0 || frameRate * 2.0 > maxViewRate ? 0.0 : frameRate * 2.0;
 }
+
+} // namespace spheres

@@ -1,3 +1,5 @@
+namespace spheres {
+
 #pragma once
 
 /// When the view runs its simulated frames: at a fixed rate that does not depend on how fast the
@@ -42,3 +44,5 @@ private:
     double resumeAt = 0.0;
     long droppedFrames = 0;
 };
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace spheres {
+
 SphereBatch::SphereBatch(Shape shape, int slices, int stacks) : kind(shape), slices(slices) {
     // Vertex 0 is the top pole (+z), then stacks - 1 rings of slices vertices from the top down,
     // then the bottom pole.
@@ -100,3 +102,5 @@ void SphereBatch::addOutline(const Vector3& center, float radius, const Vector3&
                                              base + static_cast<std::uint32_t>((k + 1) % slices)});
     }
 }
+
+} // namespace spheres

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace spheres {
+
 /// Many spheres gathered into one vertex array and one index array, so that a window draws them
 /// all with a single call instead of one or more calls per sphere, each call being costly with a
 /// software renderer. Every sphere is a copy of one unit sphere, moved and scaled.
@@ -47,3 +49,5 @@ private:
     std::vector<std::uint8_t> colourArray;
     std::vector<std::uint32_t> indexArray;
 };
+
+} // namespace spheres

@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+using namespace spheres;
+
 namespace {
 
 constexpr int exitBadOption = 2;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace spheres {
+
 void SweepRecorder::watch(Body* body) {
     queryBody = body;
     enteredNodes.clear();
@@ -44,3 +46,5 @@ const SweepRecorder::Leaf* SweepRecorder::earliestContact() const {
     }
     return earliest;
 }
+
+} // namespace spheres

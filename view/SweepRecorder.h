@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace spheres {
+
 class Body;
 
 /// Keeps what one body's sweep query did, in the order the walk did it, so the view can show it
@@ -56,3 +58,5 @@ private:
     Vector3 to;
     float radius = 0.0f;
 };
+
+} // namespace spheres

@@ -1,5 +1,7 @@
 #include "view/ViewKeys.h"
 
+namespace spheres {
+
 const std::vector<ViewKey>& viewKeys() {
     static const std::vector<ViewKey> keys = {
         {'f', ViewAction::Freeze, 0, "f      freeze / thaw (no frame runs)"},
@@ -31,3 +33,5 @@ const ViewKey* findViewKey(unsigned char key) {
     }
     return nullptr;
 }
+
+} // namespace spheres

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace spheres {
+
 /// What one of the view's own keys does.
 enum class ViewAction {
     Freeze,         ///< freeze or thaw: while frozen no frame runs at all
@@ -31,3 +33,5 @@ struct ViewKey {
 const std::vector<ViewKey>& viewKeys();
 /// The view key bound to key, or null.
 const ViewKey* findViewKey(unsigned char key);
+
+} // namespace spheres

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <iterator>
 
+namespace spheres {
+
 namespace {
 
 // GLUT's own options and how many values each takes; glutInit reads and removes them.
@@ -155,3 +157,5 @@ const char* viewUsage() {
            "Keys: h in the window lists them. Exit status: 0 done or Escape, 2 bad option,\n"
            "3 an output could not be written, 128 + signal when interrupted.\n";
 }
+
+} // namespace spheres

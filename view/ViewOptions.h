@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace spheres {
+
 /// Everything sphere-view reads from its command line.
 struct ViewOptions {
     /// The scene and the run as sphere-sim reads them (--bodies, --seed, --spread, --keys,
@@ -38,3 +40,5 @@ ViewParseResult parseViewOptions(int argc, const char* const* argv);
 
 /// The --help text.
 const char* viewUsage();
+
+} // namespace spheres

@@ -9,6 +9,8 @@
 
 #include <chrono>
 
+namespace spheres {
+
 namespace {
 
 void countSubtree(const TreeNode* node, TreeLevelCounts& counts) {
@@ -180,3 +182,5 @@ void ViewSession::recordSweepNow() {
         world->getTree().querySweep(body, hits, times, recorder);
     }
 }
+
+} // namespace spheres

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace spheres {
+
 class Frustum;
 class QuerySphereTree;
 
@@ -91,3 +93,5 @@ private:
     void destroyScene();
     void frameDone();
 };
+
+} // namespace spheres

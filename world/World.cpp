@@ -3,6 +3,8 @@
 #include "body/Body.h"
 #include "spheretree/QuerySphereTree.h"
 
+namespace spheres {
+
 World::World() : tree(new QuerySphereTree()) {}
 
 World::~World() {
@@ -65,3 +67,5 @@ void World::querySphere(const Vector3& center, float radius, BodyList& bodies) {
 void World::querySweep(Body* body, BodyList& bodies, TimeList& times) {
     tree->querySweep(body, bodies, times);
 }
+
+} // namespace spheres

@@ -5,6 +5,8 @@
 
 #include <list>
 
+namespace spheres {
+
 class Body;
 class Frustum;
 class QuerySphereTree;
@@ -52,3 +54,5 @@ private:
     std::list<Body*> bodies;
     QuerySphereTree* tree;
 };
+
+} // namespace spheres

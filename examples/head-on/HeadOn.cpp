@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+using namespace spheres;
+
 // Counts the spheres the tree draws; a window program would draw each one.
 class CountingDraw final : public DebugDraw {
 public:

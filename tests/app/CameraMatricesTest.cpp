@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 
+using namespace spheres;
+
 TEST(CameraMatricesTest, ReshapeAndMatricesFollowTheirFormulas) {
     for (const auto& s : {std::array<int, 4>{640, 480, 640, 480}, {640, 0, 640, 1}, {0, 0, 1, 1}}) {
         int width = s[0], height = s[1]; // a zero size becomes 1

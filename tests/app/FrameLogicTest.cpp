@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(FrameLogicTest, PausedFramesResolveContactsAndCountTheirOwnVisibleBodies) {
     auto cameraFrustum = [](float tz) {
         float projection[16], modelview[16];

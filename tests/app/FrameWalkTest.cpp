@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+using namespace spheres;
+
 namespace {
 
 /// What a watched body's walk reported, in order: each node's sphere radius,

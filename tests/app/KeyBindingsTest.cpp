@@ -7,6 +7,8 @@
 
 #include <array>
 
+using namespace spheres;
+
 static std::array<float, 6> pressAndRead(const char* keys) {
     for (const char* k = keys; *k != '\0'; ++k) {
         handleKey(static_cast<unsigned char>(*k), 0, 0);

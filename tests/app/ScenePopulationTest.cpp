@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(ScenePopulationTest, TheProgramsSceneIsPinnedBodyByBody) {
     World scene;
     std::vector<Body*> bodies = populateScene(scene);

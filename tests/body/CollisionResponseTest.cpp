@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 static Vector3 x(float v) {
     return Vector3(v, 0.0f, 0.0f);
 }

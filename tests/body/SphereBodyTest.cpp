@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(SphereBodyTest, StartsWithMassOneAndIntegratesByTheMeanVelocity) {
     SphereBody body(Vector3(1.0f, 2.0f, 3.0f), 5.0f);
     EXPECT_TRUE(body.getMass() == 1.0f && body.getAuxValue() == 0.0f && body.isAlive());

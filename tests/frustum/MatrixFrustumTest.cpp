@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(MatrixFrustumTest, PlanesOfKnownMatrices) {
     Matrix identity = translation(0.0f, 0.0f, 0.0f), back = translation(0.0f, 0.0f, -10000.0f);
     Matrix perspective;

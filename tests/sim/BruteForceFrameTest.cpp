@@ -15,6 +15,8 @@
 #include <new>
 #include <tuple>
 
+using namespace spheres;
+
 static long long allocations = 0;
 
 void* operator new(std::size_t size) {

@@ -6,6 +6,8 @@
 
 #include <tuple>
 
+using namespace spheres;
+
 namespace {
 
 TEST(SimOptionsTest, ReadsEveryOptionAndKeepsTheDensityByDefault) {

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <tuple>
 
+using namespace spheres;
+
 // AddressSanitizer reserves far more address space than a memory limit leaves.
 #if defined(__SANITIZE_ADDRESS__)
 #define SIM_TEST_SANITIZED 1

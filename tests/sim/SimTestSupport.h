@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace spheres;
+
 inline std::string readFile(const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <tuple>
 
+using namespace spheres;
+
 namespace {
 
 // A CSV file's rows after its header, each read back as floats; the file is removed, so that a

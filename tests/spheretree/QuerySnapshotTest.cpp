@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
     TreeScene scene;
     QuerySphereTree& tree = scene.tree;

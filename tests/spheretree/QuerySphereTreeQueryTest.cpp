@@ -5,6 +5,8 @@
 
 #include <functional>
 
+using namespace spheres;
+
 static Vector3 z(float v) {
     return Vector3(0.0f, 0.0f, v);
 }

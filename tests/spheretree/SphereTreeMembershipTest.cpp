@@ -6,6 +6,8 @@
 #include <cfloat>
 #include <cmath>
 
+using namespace spheres;
+
 namespace {
 
 /// A tree with one resident leaf at the origin: root, five bounding nodes and the leaf.

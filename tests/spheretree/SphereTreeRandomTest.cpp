@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+using namespace spheres;
+
 using Accepts = std::function<bool(const TreeNode&, float&)>;
 
 /// What a query must return: the leaves the per-node test accepts, depth first, below inner

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 /// The bounding node at level (1..5) on the path from the root to leaf.
 static TreeNode* ancestorAt(TreeNode* node, int level) {
     while (node->level != level) {

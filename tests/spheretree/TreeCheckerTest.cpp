@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(TreeCheckerTest, ReportsBrokenInvariants) {
     const struct {
         const char* label;

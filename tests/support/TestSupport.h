@@ -19,9 +19,14 @@
 #include <string>
 #include <vector>
 
+using namespace spheres;
+
+namespace spheres {
+// In the vectors' own namespace, where the test macros find it.
 inline bool operator==(const Vector3& a, const Vector3& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z;
 }
+} // namespace spheres
 
 /// A body that moved from previous to position and has the given velocity.
 inline SphereBody makeBody(const Vector3& previous, const Vector3& position, float radius,

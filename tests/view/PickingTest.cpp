@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(PickingTest, MouseRayRunsFromTheEyeThroughThePixel) {
     float projection[16], modelview[16];
     defaultProjectionMatrix(projection);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 namespace {
 
 // Frames run between start and end (seconds) when the window asks every interval seconds and

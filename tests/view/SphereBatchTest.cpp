@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 static const std::uint8_t colour[4] = {1, 2, 3, 4};
 
 TEST(SphereBatchTest, SpheresAreMovedScaledClosedAndFaceOutwards) {

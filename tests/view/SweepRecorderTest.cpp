@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 namespace {
 
 // What the walk must enter: every inner node reached (accepted or not) and

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 namespace {
 
 ViewParseResult parse(std::vector<const char*> words) {

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <numeric>
 
+using namespace spheres;
+
 namespace {
 
 ViewOptions sessionOptions(const std::string& keys, const std::string& trace = "") {

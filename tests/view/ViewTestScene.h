@@ -7,6 +7,8 @@
 
 #include <vector>
 
+using namespace spheres;
+
 /// The program's start-up scene in a World of its own, bodies freed with it.
 struct ViewTestScene {
     World world;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+using namespace spheres;
+
 namespace {
 
 /// A resident body at the origin keeps a chain of bounding nodes in place, under which every

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace spheres;
+
 TEST(WorldTest, StepMovesAliveBodiesAndForgetsDeadOnesWhoseLeavesStay) {
     const Vector3 at(10.0f, 0.0f, 0.0f);
     SphereBody twice = makeBody(Vector3::zero, Vector3::zero, 1.0f, Vector3(1.0f, 0.0f, 0.0f));
