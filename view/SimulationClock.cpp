@@ -57,10 +57,14 @@ void SimulationClock::toggleFrozen() {
 
 void SimulationClock::slower() {
     frameRate = frameRate <= 0.0 ? maxViewRate : std::max(1.0, frameRate / 2.0);
+    // The frames owed are counted afresh at the new rate: counted from the old anchor, a lower
+    // rate would owe none for as long as the frames already run took, a higher one a burst.
+    restart();
 }
 
 void SimulationClock::faster() {
     frameRate = frameRate <= 0.0 || frameRate * 2.0 > maxViewRate ? 0.0 : frameRate * 2.0;
+    restart();
 }
 
 } // namespace spheres

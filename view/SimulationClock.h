@@ -20,6 +20,7 @@ public:
     /// One more frame while frozen.
     void step() { stepsAsked += isFrozen ? 1 : 0; }
     /// Halves the rate, down to 1 frame per second (from "as fast as it draws": the top rate).
+    /// The next frame comes one slot of the new rate after the next call of framesDue.
     void slower();
     /// Doubles the rate; past the top rate, one frame per drawn picture.
     void faster();

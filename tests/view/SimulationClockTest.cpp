@@ -74,3 +74,20 @@ TEST(SimulationClockTest, RateKeysHalveAndDoubleWithinTheirBounds) {
     clock.slower();
     EXPECT_EQ(clock.rate(), 960.0);
 }
+
+TEST(SimulationClockTest, FramesFollowTheNewRateRightAfterAChange) {
+    // Ten seconds at 30, then each second at a new rate: no stall after a lower rate, no burst
+    // after a higher one (counted from the start, these owed none for 10 s and then 600 at once).
+    SimulationClock clock(30.0);
+    EXPECT_NEAR(framesOver(clock, 0.0, 10.0, 0.01), 300, 1);
+    clock.slower();
+    EXPECT_EQ(clock.framesDue(10.01, 0.001), 0);
+    EXPECT_NEAR(framesOver(clock, 10.02, 11.0, 0.01), 15, 1);
+    clock.faster();
+    clock.faster();
+    EXPECT_NEAR(framesOver(clock, 11.01, 12.0, 0.01), 60, 1);
+    for (double seconds = 12.0; seconds < 15.0; seconds += 1.0) {
+        clock.slower();
+        EXPECT_GE(framesOver(clock, seconds + 0.01, seconds + 1.0, 0.01), 1) << seconds;
+    }
+}
