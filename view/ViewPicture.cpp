@@ -3,7 +3,6 @@
 #include "frustum/Frustum.h"
 #include "spheretree/NodeIntersection.h"
 #include "view/ClipSlab.h"
-#include "view/LevelLegend.h"
 #include "view/SweepRecorder.h"
 
 #include <algorithm>
@@ -19,9 +18,9 @@ const std::uint8_t ViewPicture::selectedColour[4] = {255, 170, 0, 255};
 
 namespace {
 
-bool outside(const Frustum& frustum, const Vector3& center, float radius) {
+bool outside(const Plane planes[6], const Vector3& center, float radius) {
     for (int i = 0; i < 6; ++i) {
-        if (sphereOutsidePlane(*frustum.getPlane(i), center, radius)) {
+        if (sphereOutsidePlane(planes[i], center, radius)) {
             return true;
         }
     }
@@ -38,12 +37,22 @@ SphereInstance instance(const Vector3& center, float radius, const std::uint8_t 
 }
 
 // A dash and its gap take about this many pixels of a dashed silhouette.
-constexpr float dashPixels = 14.0f;
+constexpr float dashPixels = 20.0f;
+// The most opacity of a shell.
+constexpr std::uint8_t shellAlpha = 150;
 
 } // namespace
 
 void ViewPicture::begin(const PictureSetup& given) {
     setup = given;
+    for (int i = 0; i < 6; ++i) {
+        bodyPlanes[i] = *setup.bodyFrustum->getPlane(i);
+        scenePlanes[i] = *setup.sceneFrustum->getPlane(i);
+    }
+    for (int level = 0; level < LevelLegend::levelCount; ++level) {
+        styles[level] = setup.levels->style(level, setup.quiet);
+    }
+    counts = TreeLevelCounts();
     bodyList.clear();
     shellList.clear();
     queryBodyList.clear();
@@ -63,7 +72,8 @@ float ViewPicture::silhouettePixels(const Vector3& center, float radius) const {
 }
 
 void ViewPicture::drawBody(const Vector3& position, float radius) {
-    if (outside(*setup.bodyFrustum, position, radius)) {
+    ++counts.leaves;
+    if (outside(bodyPlanes, position, radius)) {
         return;
     }
     ++drawn;
@@ -82,15 +92,17 @@ void ViewPicture::addBounds(const Vector3& center, float radius, const std::uint
     if (setup.slab->active() && !setup.slab->section(center, radius, c, r)) {
         return;
     }
-    if (outside(*setup.sceneFrustum, c, r)) {
+    if (outside(scenePlanes, c, r)) {
         return;
     }
     float pixels = silhouettePixels(c, r);
-    if (pixels <= 0.0f) {
+    if (pixels <= 0.0f || (!strong && pixels < faintDotPixels)) {
         return;
     }
     SphereInstance sphere = instance(c, r, colour, width);
     if (setup.shells) {
+        // Nested shells add up: even the strong level lets the levels inside show through.
+        sphere.colour[3] = std::min(sphere.colour[3], shellAlpha);
         shellList.push_back(sphere);
     } else {
         silhouetteLists[strong ? 1 : 0][pixels >= largePixels ? 1 : 0].push_back(sphere);
@@ -98,13 +110,19 @@ void ViewPicture::addBounds(const Vector3& center, float radius, const std::uint
 }
 
 void ViewPicture::drawBounds(const Vector3& center, float radius, int level) {
-    LevelStyle style = setup.levels->style(level, setup.quiet);
+    std::size_t at = static_cast<std::size_t>(level);
+    if (counts.bounding.size() <= at) {
+        counts.bounding.resize(at + 1, 0);
+    }
+    ++counts.bounding[at];
+    const LevelStyle& style = styles[LevelLegend::slot(level)];
     if (style.drawn) {
         addBounds(center, radius, style.colour, style.width, style.colour[3] == 255);
     }
 }
 
 void ViewPicture::drawEscapedLeaf(const Vector3& center, float radius) {
+    ++counts.escaped;
     const std::uint8_t* c = LevelLegend::escapedColour;
     const std::uint8_t faint[4] = {c[0], c[1], c[2], LevelLegend::faintAlpha};
     addBounds(center, radius, faint, 1.0f, false);

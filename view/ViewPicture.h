@@ -1,7 +1,9 @@
 #pragma once
 
+#include "math/Plane.h"
 #include "math/Vector3.h"
 #include "spheretree/DebugDraw.h"
+#include "view/LevelLegend.h"
 
 #include <cstdint>
 #include <vector>
@@ -10,7 +12,6 @@ namespace spheres {
 
 class ClipSlab;
 class Frustum;
-class LevelLegend;
 class SweepRecorder;
 
 /// One sphere as the renderer draws it, in the layout of its instance buffers: a lit body, a
@@ -52,6 +53,9 @@ public:
     /// Silhouettes of at least this radius in pixels are large: a renderer draws them as rings
     /// of triangles, and the smaller ones (by far the most) on one square each.
     static constexpr float largePixels = 48.0f;
+    /// A faint silhouette or shell less than this radius in pixels is left out: it would be a
+    /// dot among the bodies, and there can be a hundred thousand of them.
+    static constexpr float faintDotPixels = 2.0f;
 
     /// Query colours: nodes the query entered, nodes it rejected (dashed), leaves it reached,
     /// the partner of the earliest contact, and the body itself with its path.
@@ -89,6 +93,8 @@ public:
     Vector3 pathStart() const { return pathFrom; }
     Vector3 pathEnd() const { return pathTo; }
 
+    /// The nodes the tree's walk sent, by level, as countTreeLevels counts them.
+    const TreeLevelCounts& levelCounts() const { return counts; }
     /// Bodies inside the body frustum: the frustum query's count.
     int drawnBodies() const { return drawn; }
     /// Of those, the bodies the slab lets through (all of them while it is off).
@@ -96,6 +102,11 @@ public:
 
 private:
     PictureSetup setup;
+    // The frustums' planes and the levels' styles, read once a picture.
+    Plane bodyPlanes[6];
+    Plane scenePlanes[6];
+    LevelStyle styles[LevelLegend::levelCount];
+    TreeLevelCounts counts;
     std::vector<SphereInstance> bodyList;
     std::vector<SphereInstance> silhouetteLists[2][2];
     std::vector<SphereInstance> shellList;

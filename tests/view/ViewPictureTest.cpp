@@ -71,9 +71,11 @@ void expectedSilhouettes(const TreeNode* node, const PictureScene& p,
         float r = node->radius;
         bool cut = !p.setup.slab->active() || p.setup.slab->section(c, r, c, r);
         float beyond = (c - p.setup.eye).lengthSquared() - r * r;
-        if (style.drawn && cut && !outside(p.frustum, c, r) && beyond > 0.0f) {
-            bool large = r * p.setup.pixelsPerUnit / std::sqrt(beyond) >= ViewPicture::largePixels;
-            lists[style.colour[3] == 255][large].push_back(c);
+        bool strong = style.colour[3] == 255;
+        float pixels = beyond > 0.0f ? r * p.setup.pixelsPerUnit / std::sqrt(beyond) : 0.0f;
+        if (style.drawn && cut && !outside(p.frustum, c, r) && pixels > 0.0f &&
+            (strong || pixels >= ViewPicture::faintDotPixels)) {
+            lists[strong][pixels >= ViewPicture::largePixels].push_back(c);
         }
     }
     for (const TreeNode* child : node->children) {
@@ -127,6 +129,9 @@ TEST(ViewPictureTest, BodiesAreTheFrustumQuerysAndLevelsAreDrawnAsTheirStyleSays
             }
         }
         EXPECT_TRUE(p.picture.shells().empty());
+        TreeLevelCounts counted = countTreeLevels(p.scene.world.getTree());
+        EXPECT_EQ(p.picture.levelCounts().bounding, counted.bounding);
+        EXPECT_EQ(p.picture.levelCounts().leaves, counted.leaves);
     }
     EXPECT_GT(sliced, 30);
 }
@@ -146,9 +151,16 @@ TEST(ViewPictureTest, AQueryIsDrawnOverQuietLevelsTheRejectedDashed) {
 
     p.setup.quiet = true;
     p.setup.shells = true;
+    p.scene.bodies[3]->setAlive(false); // its leaf shows in the escaped leaves' colour
     p.picture.begin(p.setup);
     p.scene.world.getTree().draw();
     p.picture.addSweep(sweep);
+    EXPECT_EQ(p.picture.levelCounts().escaped, 1);
+    EXPECT_EQ(std::count_if(p.picture.shells().begin(), p.picture.shells().end(),
+                            [](const SphereInstance& s) {
+                                return s.colour[0] == LevelLegend::escapedColour[0];
+                            }),
+              1);
     // Quiet: no strong level; shells: every bounding sphere as a shell.
     EXPECT_TRUE(p.picture.silhouettes(true, false).empty());
     EXPECT_TRUE(p.picture.silhouettes(false, false).empty());
