@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// The renderer's largest viewport (GL_MAX_VIEWPORT_DIMS) and the window programs' guard against
 /// it: Mesa's software renderer crashes when it draws into a window larger than that, so such a
