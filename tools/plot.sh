@@ -13,7 +13,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
 }
 
 if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then

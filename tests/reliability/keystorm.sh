@@ -12,7 +12,7 @@ set -euo pipefail
 . "$(dirname "$0")/../support/xvfb-window.sh"
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ]; then
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
     [ $# -ge 1 ] && exit 0
     exit 2
 fi
