@@ -80,6 +80,10 @@ set ylabel "bodies"
 set y2label "contacts in the frame"
 set y2tics
 set ytics nomirror
+# Headroom above the highest count, so that a line at it (alive, at first every body) shows
+# instead of lying on the top border.
+set yrange [0:*]
+set offsets 0, 0, graph 0.1, 0
 set grid
 set title "sphere-sim: bodies drawn and alive, collision responses per frame"
 plot "$input" skip 1 using 1:2 with lines lw 2 title "drawn", \
