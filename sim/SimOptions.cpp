@@ -1,6 +1,7 @@
 #include "sim/SimOptions.h"
 
-#include "sim/OutputFile.h"
+#include "app/ScenePopulation.h"
+#include "output/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -51,13 +52,6 @@ std::string quoted(const std::string& text) {
 }
 
 } // namespace
-
-float defaultSpread(int bodies) {
-    if (bodies == 100) {
-        return 1.0f;
-    }
-    return static_cast<float>(std::cbrt(static_cast<double>(bodies) / 100.0));
-}
 
 bool parseKeyList(const std::string& text, std::vector<KeyPress>& keys, std::string& error) {
     keys.clear();

@@ -64,9 +64,6 @@ ParseResult parseSimOptions(int argc, const char* const* argv);
 /// Reads a --keys list such as "100:b,150:space,300:esc"; returns false and sets error if bad.
 bool parseKeyList(const std::string& text, std::vector<KeyPress>& keys, std::string& error);
 
-/// The density-keeping spread of a scene of n bodies: 1 for 100, cbrt(n / 100) otherwise.
-float defaultSpread(int bodies);
-
 /// The --help text.
 const char* simUsage();
 

@@ -8,7 +8,7 @@
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
-#include "sim/StopSignals.h"
+#include "output/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "view/GLViewDraw.h"
 #include "view/Picking.h"

@@ -1,6 +1,6 @@
 #include "view/ViewOptions.h"
 
-#include "sim/OutputFile.h"
+#include "output/OutputFile.h"
 
 #include <algorithm>
 #include <cerrno>

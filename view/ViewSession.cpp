@@ -3,7 +3,7 @@
 #include "app/AppGlobals.h"
 #include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
-#include "sim/CsvFile.h"
+#include "output/CsvFile.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 

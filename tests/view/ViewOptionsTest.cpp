@@ -1,5 +1,7 @@
 #include "view/ViewOptions.h"
 
+#include "app/ScenePopulation.h"
+
 #include <gtest/gtest.h>
 
 using namespace spheres;
