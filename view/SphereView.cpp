@@ -250,7 +250,7 @@ void idle() {
     }
     int due = simClock->framesDue(now(), session->lastFrameSeconds());
     if (options.framesGiven) {
-        due = std::min(due, options.scene.frames - session->frame());
+        due = std::min(due, options.frames - session->frame());
     }
     // A replayed press may freeze the view: the frames still due then wait.
     bool frozen = simClock->frozen();
@@ -401,7 +401,7 @@ void display() {
         figures.picturesSince = figures.pictures;
     }
 
-    bool last = options.framesGiven && session->frame() >= options.scene.frames;
+    bool last = options.framesGiven && session->frame() >= options.frames;
     if (last && !options.screenshotPath.empty()) {
         screenshot();
     }
