@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -91,17 +92,13 @@ TEST(OutputFileTest, TraceRowsReadBackAsTheSameFloats) {
     std::istringstream rows(readFile(path));
     std::size_t read = 0;
     for (std::string row; std::getline(rows, row); ++read) {
-        std::istringstream cells(row);
-        std::vector<std::string> cell;
-        for (std::string text; std::getline(cells, text, ',');) {
-            cell.push_back(text);
-        }
-        ASSERT_EQ(cell.size(), 9u) << row;
-        EXPECT_EQ(cell[0] + "," + cell[1] + "," + cell[8], "3," + std::to_string(read) + ",1");
-        for (int k = 0; k < 6; ++k) {
-            float back = std::strtof(cell[2 + k].c_str(), nullptr), value = values[6 * read + k];
-            EXPECT_EQ(std::memcmp(&back, &value, sizeof value), 0) << cell[2 + k];
-        }
+        int frame = 0, index = 0, alive = 0;
+        float back[6];
+        ASSERT_EQ(std::sscanf(row.c_str(), "%d,%d,%f,%f,%f,%f,%f,%f,%d", &frame, &index, &back[0],
+                              &back[1], &back[2], &back[3], &back[4], &back[5], &alive),
+                  9);
+        EXPECT_EQ(std::make_tuple(frame, index, alive), std::make_tuple(3, int(read), 1));
+        EXPECT_EQ(std::memcmp(back, &values[6 * read], sizeof back), 0) << row;
     }
     EXPECT_EQ(read, bodies.size());
 }
