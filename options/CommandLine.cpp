@@ -204,7 +204,9 @@ constexpr OptionRow option(const char* name, const char* value, const char* help
 
 const char* const walkNames[] = {"literal", "snapshot", "batched", nullptr};
 
-// Every option of both programs, in the order of the usage texts.
+// Every option of both programs, in the order of the usage texts. A new option is one row here
+// and its field: in ProgramOptions for both programs, in SimOptions or ViewOptions for one. A
+// field of a new type needs its readValue; an enum reads as a choice of the row's names.
 const OptionRow table[] = {
     option<&ProgramOptions::frames>(
         "--frames", "F", "frames to run after start-up, {range} (0: start-up only)", 0, INT_MAX),
