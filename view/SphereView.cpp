@@ -8,7 +8,7 @@
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
-#include "sim/StopSignals.h"
+#include "output/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "view/GLViewDraw.h"
 #include "view/HeadsUp.h"
@@ -230,7 +230,7 @@ void idle() {
     }
     int due = simClock->framesDue(now(), session->lastFrameSeconds());
     if (options.framesGiven) {
-        due = std::min(due, options.scene.frames - session->frame());
+        due = std::min(due, options.frames - session->frame());
     }
     // A replayed press may freeze the view: the frames still due then wait.
     bool frozen = simClock->frozen();
@@ -319,7 +319,7 @@ void display() {
     double ended = now();
     headsUp.pictureDrawn(ended - started, ended);
 
-    bool last = options.framesGiven && session->frame() >= options.scene.frames;
+    bool last = options.framesGiven && session->frame() >= options.frames;
     if (last && !options.screenshotPath.empty()) {
         screenshot();
     }

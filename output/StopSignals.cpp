@@ -1,4 +1,4 @@
-#include "sim/StopSignals.h"
+#include "output/StopSignals.h"
 
 #include <limits.h>
 #include <signal.h>
