@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 class Body;
 class World;

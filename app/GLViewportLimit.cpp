@@ -7,7 +7,28 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 
+#include <cstring>
+#include <initializer_list>
+
 namespace spheres {
+
+namespace {
+
+// Mesa's software renderers name themselves "llvmpipe (LLVM ...)", "softpipe" and "swrast" (or,
+// older, "Software Rasterizer").
+bool isSoftwareRenderer(const char* renderer) {
+    if (renderer == nullptr) {
+        return false;
+    }
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"}) {
+        if (std::strstr(renderer, name) != nullptr) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int GLViewportLimit::createWindow(const char* title) {
     int window = glutCreateWindow(title);
@@ -15,6 +36,7 @@ int GLViewportLimit::createWindow(const char* title) {
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, dims);
     maxWidth = dims[0];
     maxHeight = dims[1];
+    softwareRenderer = isSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     int width = glutGet(GLUT_WINDOW_WIDTH);
     int height = glutGet(GLUT_WINDOW_HEIGHT);
     if (!clampToViewportLimit(width, height, maxWidth, maxHeight)) {
@@ -34,6 +56,9 @@ void GLViewportLimit::clampReshape(int& width, int& height) const {
 // The server applies a resize before GLUT reports it, and the renderer takes the window's size
 // from the server at the next draw; so the size is asked of the server, not of GLUT.
 bool GLViewportLimit::windowBeyond() const {
+    if (!softwareRenderer) {
+        return false;
+    }
     Window root;
     int x = 0;
     int y = 0;

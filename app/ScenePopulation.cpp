@@ -5,6 +5,7 @@
 #include "world/World.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace spheres {
 
@@ -50,6 +51,13 @@ std::vector<Body*> makeStartScene(World& world, int count, std::uint32_t seed, f
     }
     world.step(1.0e-9f);
     return bodies;
+}
+
+float defaultSpread(int bodies) {
+    if (bodies == 100) {
+        return 1.0f;
+    }
+    return static_cast<float>(std::cbrt(static_cast<double>(bodies) / 100.0));
 }
 
 void buildScene(int count, std::uint32_t seed, float spread) {

@@ -32,6 +32,9 @@ std::vector<Body*> populateScene(World& world, int count = 100, std::uint32_t se
 std::vector<Body*> makeStartScene(World& world, int count, std::uint32_t seed = 1,
                                   float spread = 1.0f);
 
+/// The density-keeping spread of a scene of n bodies: 1 for 100, cbrt(n / 100) otherwise.
+float defaultSpread(int bodies);
+
 /// The programs' start-up: makeStartScene in a new World, made the program's scene (world,
 /// bodyCount and bodyArray). A program that replaces it deletes world, each body and bodyArray
 /// (an array) first.

@@ -3,6 +3,7 @@
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
+#include "app/GLDebugDraw.h"
 #include "app/GLState.h"
 #include "app/GLViewportLimit.h"
 #include "app/KeyBindings.h"
@@ -21,6 +22,8 @@ using namespace spheres;
 
 // The renderer's largest viewport, read as the window is made; a larger window is shrunk to it.
 GLViewportLimit viewportLimit;
+// Draws each body in view as a lit red sphere, as the tree's draw() would through it.
+GLDebugDraw bodyDraw;
 
 void reshapeWindow(int width, int height) {
     viewportLimit.clampReshape(width, height);
@@ -67,15 +70,8 @@ void renderFrame() {
 
     if (!visible.empty()) {
         int drawn = 0;
-        glEnable(GL_LIGHTING);
         for (Body* body : visible) {
-            Vector3 p = body->getPosition();
-            float r = body->getRadius();
-            glPushMatrix();
-            glTranslatef(p.x, p.y, p.z);
-            glColor3f(1.0f, 0.0f, 0.0f);
-            glutSolidSphere(r, 10, 10);
-            glPopMatrix();
+            bodyDraw.drawBody(body->getPosition(), body->getRadius());
             ++drawn;
         }
         glDisable(GL_LIGHTING);

@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// The project's version, as "major.minor.patch".
 const char* spheresVersion();

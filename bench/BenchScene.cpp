@@ -1,10 +1,9 @@
 #include "bench/BenchScene.h"
 
+#include "app/BruteForceFrame.h"
 #include "app/CameraMatrices.h"
 #include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
-#include "sim/BruteForceFrame.h"
-#include "sim/SimOptions.h"
 
 using namespace spheres;
 

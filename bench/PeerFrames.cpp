@@ -1,8 +1,8 @@
 #include "bench/PeerFrames.h"
 
+#include "app/BruteForceFrame.h"
 #include "body/Body.h"
 #include "body/CollisionResponse.h"
-#include "sim/BruteForceFrame.h"
 #include "spheretree/SweptSphere.h"
 
 #include <BulletCollision/BroadphaseCollision/btDbvt.h>

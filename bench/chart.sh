@@ -11,7 +11,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//' >&2
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0" >&2
     exit 2
 }
 [ $# -ge 2 ] || usage

@@ -20,8 +20,7 @@ install(TARGETS ${SPHERES_PACKAGE_TARGETS} EXPORT SpheresTargets
 install(DIRECTORY math body spheretree world frustum app
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/spheres
         FILES_MATCHING PATTERN "*.h"
-        PATTERN "GL*.h" EXCLUDE
-        PATTERN "tests" EXCLUDE)
+        PATTERN "GL*.h" EXCLUDE)
 
 set(SPHERES_PROGRAMS sphere-sim sphere-demo sphere-view)
 foreach(program ${SPHERES_PROGRAMS})

@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// A plane a*x + b*y + c*z + d = 0; the signed distance is positive on the side the normal
 /// (a, b, c) points to.

@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// Two 32-bit floats; exists to carry its named constants.
 struct Vector2 {

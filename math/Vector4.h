@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// Four 32-bit floats; exists to carry its named constants.
 struct Vector4 {

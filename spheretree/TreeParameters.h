@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 // Parameters shared by every tree of the process. Each SphereTree constructor sets them, so a
 // second tree changes them for the first one too.

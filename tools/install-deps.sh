@@ -13,7 +13,7 @@ what=${1:-test}
 case "$what" in
 run | headless | test) ;;
 -h | --help)
-    sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
     exit 0
     ;;
 *)

@@ -13,7 +13,7 @@
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ]; then
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
     [ $# -ge 1 ] && exit 0 || exit 2
 fi
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -13,7 +13,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
 }
 
 if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
@@ -80,6 +80,10 @@ set ylabel "bodies"
 set y2label "contacts in the frame"
 set y2tics
 set ytics nomirror
+# Headroom above the highest count, so that a line at it (alive, at first every body) shows
+# instead of lying on the top border.
+set yrange [0:*]
+set offsets 0, 0, graph 0.1, 0
 set grid
 set title "sphere-sim: bodies drawn and alive, collision responses per frame"
 plot "$input" skip 1 using 1:2 with lines lw 2 title "drawn", \

@@ -9,7 +9,7 @@
 set -euo pipefail
 
 if [ $# -ne 2 ] || [ ! -x "$1" ] || [ ! -d "$2" ]; then
-    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//' >&2
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0" >&2
     exit 2
 fi
 view=$1

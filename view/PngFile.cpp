@@ -1,6 +1,6 @@
 #include "view/PngFile.h"
 
-#include "sim/OutputFile.h"
+#include "output/OutputFile.h"
 
 #include <png.h>
 

@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// When the view runs its simulated frames: at a fixed rate that does not depend on how fast the
 /// window draws, frozen, or one frame at a time. Times are seconds on any steady clock.

@@ -8,9 +8,10 @@
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
-#include "sim/StopSignals.h"
+#include "output/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "view/GLViewDraw.h"
+#include "view/HeadsUp.h"
 #include "view/Picking.h"
 #include "view/PngFile.h"
 #include "view/SimulationClock.h"
@@ -26,7 +27,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -71,20 +71,7 @@ struct MouseState {
 } mouse;
 
 // Running figures for the heads-up text and the closing summary.
-struct Figures {
-    double start = 0.0;
-    long simulated = 0;
-    long pictures = 0;
-    double simSeconds = 0.0;
-    double drawSeconds = 0.0;
-    double lastDrawSeconds = 0.0;
-    // Smoothed per-second rates.
-    double simRate = 0.0;
-    double drawRate = 0.0;
-    double rateSince = 0.0;
-    long simulatedSince = 0;
-    long picturesSince = 0;
-} figures;
+HeadsUp headsUp;
 
 double now() {
     using Clock = std::chrono::steady_clock;
@@ -97,13 +84,7 @@ void finish(int status) {
         std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
         status = exitOutputFailed;
     }
-    double seconds = now() - figures.start;
-    std::fprintf(stderr,
-                 "sphere-view: %ld frames simulated, %ld pictures drawn in %.1f s; %.2f ms per "
-                 "frame, %.2f ms per picture\n",
-                 figures.simulated, figures.pictures, seconds,
-                 figures.simulated ? 1000.0 * figures.simSeconds / figures.simulated : 0.0,
-                 figures.pictures ? 1000.0 * figures.drawSeconds / figures.pictures : 0.0);
+    std::fprintf(stderr, "sphere-view: %s\n", headsUp.summary(now()).c_str());
     std::fflush(stdout);
     std::exit(status);
 }
@@ -128,8 +109,7 @@ void keyboard(unsigned char key, int x, int y);
 
 void runOneFrame() {
     session->runFrame(cameraFrustum());
-    ++figures.simulated;
-    figures.simSeconds += session->lastFrameSeconds();
+    headsUp.frameSimulated(session->lastFrameSeconds());
     for (unsigned char key : session->takeDueKeys()) {
         keyboard(key, 0, 0);
     }
@@ -250,7 +230,7 @@ void idle() {
     }
     int due = simClock->framesDue(now(), session->lastFrameSeconds());
     if (options.framesGiven) {
-        due = std::min(due, options.scene.frames - session->frame());
+        due = std::min(due, options.frames - session->frame());
     }
     // A replayed press may freeze the view: the frames still due then wait.
     bool frozen = simClock->frozen();
@@ -267,59 +247,6 @@ void text(int x, int y, const std::string& line) {
     }
 }
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-    char buffer[256];
-    va_list arguments;
-    va_start(arguments, pattern);
-    std::vsnprintf(buffer, sizeof buffer, pattern, arguments);
-    va_end(arguments);
-    return buffer;
-}
-
-std::vector<std::string> headsUpLines() {
-    std::vector<std::string> lines;
-    const FrameOutcome& outcome = session->lastOutcome();
-    lines.push_back(format("frame %d  alive %d/%d  contacts %d  drawn %d", session->frame(),
-                           session->alive(), bodyCount, outcome.contacts, drawer.drawnBodies));
-    std::string rate = simClock->rate() > 0.0 ? format("%g/s", simClock->rate()) : "max";
-    lines.push_back(format("rate %s%s%s  sim %.1f ms (%.0f/s)  draw %.1f ms (%.0f/s)", rate.c_str(),
-                           simClock->frozen() ? " FROZEN" : "", simulationRunning ? "" : " paused",
-                           1000.0 * session->lastFrameSeconds(), figures.simRate,
-                           1000.0 * figures.lastDrawSeconds, figures.drawRate));
-    TreeLevelCounts counts = countTreeLevels(world->getTree());
-    std::string levels = "nodes";
-    for (std::size_t level = 0; level < counts.bounding.size(); ++level) {
-        bool shown = level >= GLViewDraw::levelCount || drawer.levelShown[level];
-        levels += format(shown ? "  %zu:%d" : "  (%zu:%d)", level, counts.bounding[level]);
-    }
-    levels += format("  leaves %d  escaped %d", counts.leaves, counts.escaped);
-    lines.push_back(levels);
-    Body* selected = session->selectedBody();
-    if (selected) {
-        const SweepRecorder& sweep = session->sweep();
-        const SweepRecorder::Leaf* contact = sweep.earliestContact();
-        std::string partner = contact ? format("t %.3f with %d", static_cast<double>(contact->time),
-                                               session->indexOf(contact->body))
-                                      : std::string("none");
-        lines.push_back(format("body %d: entered %d rejected %d leaves %zu  contact %s",
-                               session->selectedIndex(), sweep.acceptedCount(),
-                               sweep.rejectedCount(), sweep.leaves().size(), partner.c_str()));
-    }
-    if (!showHelp) {
-        lines.push_back("h: keys");
-        return lines;
-    }
-    lines.push_back("q/Q a/A z/Z move, w/W s/S x/X turn, space pause, b recall, Esc quit");
-    lines.push_back("mouse: drag orbit, right drag or wheel zoom, click pick");
-    for (const ViewKey& key : viewKeys()) {
-        if (key.help) {
-            lines.push_back(key.help);
-        }
-    }
-    return lines;
-}
-
 void drawHeadsUp() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -327,7 +254,8 @@ void drawHeadsUp() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
-    std::vector<std::string> lines = headsUpLines();
+    HeadsUpDrawing drawing{drawer.drawnBodies, drawer.levelShown, GLViewDraw::levelCount, showHelp};
+    std::vector<std::string> lines = headsUp.lines(*session, *simClock, drawing);
     std::size_t widest = 0;
     for (const std::string& line : lines) {
         widest = std::max(widest, line.size());
@@ -388,20 +316,10 @@ void display() {
     drawHeadsUp();
     glFinish();
 
-    double took = now() - started;
-    figures.lastDrawSeconds = took;
-    figures.drawSeconds += took;
-    ++figures.pictures;
-    double since = now() - figures.rateSince;
-    if (since >= 1.0) {
-        figures.simRate = (figures.simulated - figures.simulatedSince) / since;
-        figures.drawRate = (figures.pictures - figures.picturesSince) / since;
-        figures.rateSince = now();
-        figures.simulatedSince = figures.simulated;
-        figures.picturesSince = figures.pictures;
-    }
+    double ended = now();
+    headsUp.pictureDrawn(ended - started, ended);
 
-    bool last = options.framesGiven && session->frame() >= options.scene.frames;
+    bool last = options.framesGiven && session->frame() >= options.frames;
     if (last && !options.screenshotPath.empty()) {
         screenshot();
     }
@@ -456,7 +374,7 @@ int run(int argc, char** argv) {
         return exitOutputFailed;
     }
     world->getTree().setDebugDraw(&drawer);
-    figures.start = figures.rateSince = now();
+    headsUp.start(now());
     for (unsigned char key : session->takeDueKeys()) {
         keyboard(key, 0, 0);
     }

@@ -3,7 +3,7 @@
 #include "app/AppGlobals.h"
 #include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
-#include "sim/CsvFile.h"
+#include "output/CsvFile.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
@@ -46,10 +46,10 @@ ViewSession::~ViewSession() {
 }
 
 bool ViewSession::openTrace() {
-    if (options.scene.tracePath.empty()) {
+    if (options.tracePath.empty()) {
         return true;
     }
-    if (!trace.open(options.scene.tracePath)) {
+    if (!trace.open(options.tracePath)) {
         return false;
     }
     trace.print("%s\n", traceHeader);
@@ -64,7 +64,7 @@ bool ViewSession::closeTrace() {
 void ViewSession::createScene() {
     // The start-up of the other programs, with the scene's size, seed and spread from the
     // options; it also sets the globals that the demo's key handlers work on.
-    buildScene(options.scene.bodies, options.scene.seed, options.scene.spread);
+    buildScene(options.bodies, options.seed, options.spread);
     frameNumber = 0;
     outcome = FrameOutcome();
     frameDone();
@@ -121,7 +121,7 @@ void ViewSession::frameDone() {
 
 std::vector<unsigned char> ViewSession::takeDueKeys() {
     std::vector<unsigned char> due;
-    const std::vector<KeyPress>& keys = options.scene.keys;
+    const std::vector<KeyPress>& keys = options.keys;
     for (; nextKey < keys.size() && keys[nextKey].afterFrame <= frameNumber; ++nextKey) {
         due.push_back(keys[nextKey].key);
     }

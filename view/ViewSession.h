@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/FrameLogic.h"
-#include "sim/OutputFile.h"
+#include "output/OutputFile.h"
 #include "view/SweepRecorder.h"
 #include "view/ViewOptions.h"
 

@@ -6,10 +6,11 @@
 #   demo-window-test.sh replay DEMO REFERENCE WORKDIR
 #     let the scene run until it prints no more, then compare with what REFERENCE --frames 4000
 #     prints: a window-less run of the same frames
-# The script runs itself under xvfb-run -a -s '-screen 0 800x600x24'. Test runs of several build
-# trees at once can race for a display number, so it starts from a random one and tries again
-# when the program cannot open its display.
+# The script runs itself under Xvfb, on another display when one is not usable
+# (tests/support/xvfb-window.sh).
 set -euo pipefail
+# shellcheck source=../support/xvfb-window.sh
+. "$(dirname "$0")/../support/xvfb-window.sh"
 
 if ! { [ $# -eq 3 ] && [ "${1:-}" = keys ]; } && ! { [ $# -eq 4 ] && [ "$1" = replay ]; }; then
     echo "usage: demo-window-test.sh keys DEMO WORKDIR" >&2
@@ -20,23 +21,8 @@ mode=$1
 demo=$2
 reference=${4:+$3}
 work=${!#}
-if [ -z "${SPHERES_UNDER_XVFB:-}" ]; then
-    mkdir -p "$work"
-    started="$work/.started"
-    for _ in 1 2 3 4 5; do
-        rm -f "$started"
-        status=0
-        SPHERES_UNDER_XVFB=1 xvfb-run -a -n $((100 + RANDOM % 800)) -s '-screen 0 800x600x24' \
-            bash "$0" "$@" || status=$?
-        # Status 3, or no start at all, means the server or the display failed, not the program.
-        if [ "$status" -ne 3 ] && [ -e "$started" ]; then
-            exit "$status"
-        fi
-        echo "display not usable, trying another one" >&2
-    done
-    exit 1
-fi
-touch "$work/.started"
+xvfb_run_self "$@"
+mkdir -p "$work"
 out="$work/$mode.out"
 pid=""
 
@@ -49,20 +35,9 @@ fail() {
 }
 
 start_demo() {
-    "$demo" >"$out" 2>"$work/$mode.err" &
+    LD_PRELOAD="$(xvfb_preload "$demo")" "$demo" >"$out" 2>"$work/$mode.err" &
     pid=$!
-    window=""
-    for _ in $(seq 200); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            grep -q 'failed to open display' "$work/$mode.err" && exit 3
-            fail "sphere-demo ended before its window appeared"
-        fi
-        window=$(xdotool search --onlyvisible --name 'GLUT app' 2>/dev/null | head -1 || true)
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
-    [ -n "$window" ] || fail "no window titled 'GLUT app'"
-    xdotool windowfocus --sync "$window"
+    xvfb_wait_window "$pid" 'GLUT app' "$work/$mode.err"
 }
 
 size() { stat -c %s "$out"; }

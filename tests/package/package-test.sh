@@ -6,8 +6,9 @@
 #   package-test.sh gl-free PROGRAM...
 #     no program lists a GL library (libGL, libGLU, libglut, libGLX, libOpenGL) in readelf -d
 #   package-test.sh no-window SOURCE WORK GENERATOR
-#     configures SOURCE with SPHERES_WINDOW=OFF and the GL, GLUT and X11 packages hidden from
-#     CMake: it succeeds, with sphere-sim and without sphere-demo
+#     configures SOURCE as a subdirectory of another project, with SPHERES_WINDOW=OFF and the
+#     GL, GLUT, X11 and GoogleTest packages hidden from CMake: it succeeds, with sphere-sim,
+#     without sphere-demo and without the tests (built only when SOURCE is the top level)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -63,18 +64,23 @@ gl-free)
 no-window)
     [ $# -eq 4 ] || fail "usage: package-test.sh no-window SOURCE WORK GENERATOR"
     source=$2 work=$3 generator=$4
-    rm -rf "$work"
-    cmake -S "$source" -B "$work" -G "$generator" -DCMAKE_BUILD_TYPE=Release \
-        -DSPHERES_WINDOW=OFF -DSPHERES_TESTS=OFF -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON \
+    rm -rf "$work" "$work.parent"
+    mkdir -p "$work.parent"
+    printf '%s\n' 'cmake_minimum_required(VERSION 3.21)' 'project(parent LANGUAGES C CXX)' \
+        "add_subdirectory([[$source]] spheres)" >"$work.parent/CMakeLists.txt"
+    cmake -S "$work.parent" -B "$work" -G "$generator" -DCMAKE_BUILD_TYPE=Release \
+        -DSPHERES_WINDOW=OFF -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON \
         -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON -DCMAKE_DISABLE_FIND_PACKAGE_X11=ON \
-        >"$work.configure.log" 2>&1 ||
-        { cat "$work.configure.log"; fail "configuring without windows needs GL"; }
+        -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON >"$work.configure.log" 2>&1 ||
+        { cat "$work.configure.log"; fail "configuring without windows needs GL or GoogleTest"; }
     # Generating already fails on a GL target that is missing; what links is checked by gl-free
     # on the main build's programs, so nothing is built here.
     grep -q 'sphere-sim' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
         fail "sphere-sim is not among the targets"
     ! grep -q 'sphere-demo' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
         fail "sphere-demo is a target without windows"
+    ! grep -q 'spheres_body_tests' "$work/Makefile" "$work"/*.ninja 2>/dev/null ||
+        fail "the tests are built in another project's build"
     ;;
 *)
     fail "usage: package-test.sh consumer|gl-free|no-window ..."

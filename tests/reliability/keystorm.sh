@@ -8,18 +8,17 @@
 # Usage: keystorm.sh SPHERE_DEMO [--keys N] [--seconds S] [--seed R] [--work DIR]
 #   defaults: 2000 keys over 30 seconds, seed 1; the program's output is kept in DIR if given.
 set -euo pipefail
+# shellcheck source=../support/xvfb-window.sh
+. "$(dirname "$0")/../support/xvfb-window.sh"
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ]; then
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
     [ $# -ge 1 ] && exit 0
     exit 2
 fi
 
-# Outside a display, start one (-a picks a free server number, so parallel runs do not collide).
-if [ -z "${KEYSTORM_INSIDE:-}" ]; then
-    export KEYSTORM_INSIDE=1
-    exec xvfb-run -a -s '-screen 0 800x600x24' bash "$0" "$@"
-fi
+# Runs itself under Xvfb, on another display when one is not usable.
+xvfb_run_self "$@"
 
 demo=$1
 shift
@@ -53,38 +52,10 @@ fail() {
     exit 1
 }
 
-# In a build with AddressSanitizer, the Mesa software driver is preloaded (after the sanitizer's
-# runtime, which must come first). freeglut closes the display at exit, which unloads the driver
-# before the exit-time leak check; preloaded, it stays mapped, so what it never frees is still
-# attributed to it and matched by the suppressions, instead of to an unknown module.
-preload=""
-asanRuntime=$(ldd "$demo" | awk '/libasan/ { print $3; exit }')
-if [ -n "$asanRuntime" ]; then
-    preload=$asanRuntime
-    for driver in /usr/lib/*/dri/swrast_dri.so /usr/lib/dri/swrast_dri.so; do
-        if [ -f "$driver" ]; then
-            preload+=" $driver"
-            break
-        fi
-    done
-fi
-if [ -n "$preload" ]; then
-    LD_PRELOAD="$preload" "$demo" >"$work/stdout.txt" 2>"$work/stderr.txt" &
-else
-    "$demo" >"$work/stdout.txt" 2>"$work/stderr.txt" &
-fi
+# In a build with AddressSanitizer, Mesa's driver is preloaded (see xvfb_preload).
+LD_PRELOAD="$(xvfb_preload "$demo")" "$demo" >"$work/stdout.txt" 2>"$work/stderr.txt" &
 pid=$!
-
-window=""
-for _ in $(seq 200); do
-    window=$(xdotool search --onlyvisible --name 'GLUT app' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
-    sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled 'GLUT app' within 20 seconds"
-# No window manager: focus the window and type through XTEST.
-xdotool windowfocus --sync "$window"
+xvfb_wait_window "$pid" 'GLUT app' "$work/stderr.txt"
 xdotool key space
 # The storm starts once the first frame has printed (a sanitized build starts slowly).
 for _ in $(seq 300); do

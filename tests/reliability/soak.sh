@@ -20,7 +20,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0"
 }
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ]; then

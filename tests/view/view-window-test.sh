@@ -7,38 +7,23 @@
 #     window asked for beyond the largest viewport at start draws its frames (status 0)
 #   view-window-test.sh trace VIEW SIM WORKDIR
 #     the view's --trace equals sphere-sim's for the same options and keys
-# The script runs itself under xvfb-run -a; a display that cannot be opened is tried again.
+# The script runs itself under Xvfb, on another display when one is not usable
+# (tests/support/xvfb-window.sh).
 set -euo pipefail
+# shellcheck source=../support/xvfb-window.sh
+. "$(dirname "$0")/../support/xvfb-window.sh"
 
 if [ $# -ne 4 ] || { [ "$1" != window ] && [ "$1" != trace ]; }; then
     echo "usage: view-window-test.sh window|trace VIEW SIM WORKDIR" >&2
     exit 2
 fi
 mode=$1 view=$2 sim=$3 work=$4
-if [ -z "${SPHERES_UNDER_XVFB:-}" ]; then
-    mkdir -p "$work"
-    for _ in 1 2 3 4 5; do
-        rm -f "$work/.started"
-        status=0
-        SPHERES_UNDER_XVFB=1 xvfb-run -a -n $((100 + RANDOM % 800)) -s '-screen 0 800x600x24' \
-            bash "$0" "$@" || status=$?
-        if [ "$status" -ne 3 ] && [ -e "$work/.started" ]; then
-            exit "$status"
-        fi
-        echo "display not usable, trying another one" >&2
-    done
-    exit 1
-fi
-touch "$work/.started"
+xvfb_run_self "$@"
+mkdir -p "$work"
 out="$work/$mode.out"
 pid=""
 
-# In a sanitized build Mesa's driver is preloaded after the sanitizer's runtime: freeglut unloads
-# it at exit before the leak check, and preloaded it stays mapped, so the suppressions match what
-# it never frees.
-asan=$(ldd "$view" | awk '/libasan/ && !found { print $3; found = 1 }')
-driver=$(find /usr/lib -path '*/dri/swrast_dri.so' -print -quit 2>/dev/null)
-preload=${asan:+$asan $driver}
+preload=$(xvfb_preload "$view")
 run_view() { LD_PRELOAD="$preload" "$view" "$@"; }
 
 fail() {
@@ -78,18 +63,7 @@ case "$mode" in
 window)
     run_view >"$out" 2>"$work/window.err" &
     pid=$!
-    window=""
-    for _ in $(seq 200); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            grep -q 'failed to open display' "$work/window.err" && exit 3
-            fail "sphere-view ended before its window appeared"
-        fi
-        window=$(xdotool search --onlyvisible --name 'sphere-view' 2>/dev/null | head -1 || true)
-        [ -n "$window" ] && break
-        sleep 0.1
-    done
-    [ -n "$window" ] || fail "no window titled 'sphere-view'"
-    xdotool windowfocus --sync "$window"
+    xvfb_wait_window "$pid" sphere-view "$work/window.err"
 
     # Frozen: no frame runs, so the picture holds still.
     eventually frame_at_least 3 || fail "frames do not run"

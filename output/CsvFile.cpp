@@ -1,7 +1,7 @@
-#include "sim/CsvFile.h"
+#include "output/CsvFile.h"
 
 #include "body/Body.h"
-#include "sim/OutputFile.h"
+#include "output/OutputFile.h"
 
 namespace spheres {
 

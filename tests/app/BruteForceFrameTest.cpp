@@ -1,7 +1,7 @@
 // The frame with scans in place of the tree's queries against the program's frame, and the
 // tree's queries counted by a replaced allocator: they allocate nothing but the entries they
 // append.
-#include "sim/BruteForceFrame.h"
+#include "app/BruteForceFrame.h"
 
 #include "app/CameraMatrices.h"
 #include "app/ScenePopulation.h"

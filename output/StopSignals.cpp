@@ -1,9 +1,10 @@
-#include "sim/StopSignals.h"
+#include "output/StopSignals.h"
 
 #include <limits.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 
@@ -14,7 +15,8 @@ namespace {
 volatile sig_atomic_t firstSignal = 0;
 
 // The handler may read a slot's path only while its flag is set; the run sets the flag after
-// copying the path and clears it before the slot is reused.
+// copying the path and clears it before the slot is reused. The path is an ordinary array: a
+// signal fence before each store to the flag keeps the compiler from moving the copy past it.
 constexpr int slotCount = 8;
 char temporaryPaths[slotCount][PATH_MAX];
 volatile sig_atomic_t slotInUse[slotCount];
@@ -71,6 +73,7 @@ int registerTemporary(const char* path) {
     for (int i = 0; i < slotCount; ++i) {
         if (slotInUse[i] == 0) {
             std::strcpy(temporaryPaths[i], path);
+            std::atomic_signal_fence(std::memory_order_seq_cst);
             slotInUse[i] = 1;
             return i;
         }
@@ -80,6 +83,8 @@ int registerTemporary(const char* path) {
 
 void forget(int slot) {
     if (slot >= 0 && slot < slotCount) {
+        // Whatever the run did with the path before comes before the slot is freed.
+        std::atomic_signal_fence(std::memory_order_seq_cst);
         slotInUse[slot] = 0;
     }
 }

@@ -1,6 +1,6 @@
-#include "sim/OutputFile.h"
+#include "output/OutputFile.h"
 
-#include "sim/StopSignals.h"
+#include "output/StopSignals.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

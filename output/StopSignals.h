@@ -1,6 +1,6 @@
-namespace spheres {
-
 #pragma once
+
+namespace spheres {
 
 /// How a run learns that it should stop: SIGINT, SIGTERM and SIGPIPE set a flag that the run
 /// reads at the end of each frame. A second SIGINT or SIGTERM (for a run blocked in a long

@@ -1,4 +1,4 @@
-#include "sim/BruteForceFrame.h"
+#include "app/BruteForceFrame.h"
 
 #include "body/Body.h"
 #include "body/CollisionResponse.h"
