@@ -2,10 +2,10 @@
 
 #include "app/AppGlobals.h"
 #include "body/Body.h"
+#include "view/ClipSlab.h"
 #include "view/SimulationClock.h"
 #include "view/ViewKeys.h"
 #include "view/ViewSession.h"
-#include "world/World.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -70,15 +70,11 @@ std::vector<std::string> HeadsUp::lines(const ViewSession& session, const Simula
                            clock.frozen() ? " FROZEN" : "", simulationRunning ? "" : " paused",
                            1000.0 * session.lastFrameSeconds(), framesPerSecond,
                            1000.0 * lastDrawSeconds, picturesPerSecond));
-    TreeLevelCounts counts = countTreeLevels(world->getTree());
-    std::string levels = "nodes";
-    for (std::size_t level = 0; level < counts.bounding.size(); ++level) {
-        bool shown =
-            level >= static_cast<std::size_t>(drawing.levelCount) || drawing.levelShown[level];
-        levels += format(shown ? "  %zu:%d" : "  (%zu:%d)", level, counts.bounding[level]);
-    }
-    levels += format("  leaves %d  escaped %d", counts.leaves, counts.escaped);
-    lines.push_back(levels);
+    std::string slab = drawing.slabPosition == 0
+                           ? std::string("no slab")
+                           : format("slab %d/%d: %d bodies", drawing.slabPosition, ClipSlab::steps,
+                                    drawing.slabBodies);
+    lines.push_back(format("camera %s  %s", drawing.demoCamera ? "demo" : "orbit", slab.c_str()));
     if (session.selectedBody()) {
         const SweepRecorder& sweep = session.sweep();
         const SweepRecorder::Leaf* contact = sweep.earliestContact();

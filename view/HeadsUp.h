@@ -10,11 +10,13 @@ class ViewSession;
 
 /// What the heads-up text shows of the window's drawing.
 struct HeadsUpDrawing {
-    /// Bodies drawn in the last picture.
+    /// Bodies in the frustum of the last picture: the frustum query's count.
     int drawnBodies = 0;
-    /// Whether each of the first levelCount tree levels is shown; deeper levels always are.
-    const bool* levelShown = nullptr;
-    int levelCount = 0;
+    /// The demo's own camera is shown, not the orbit camera.
+    bool demoCamera = false;
+    /// The clipping slab's position (0: off) and the bodies it lets through.
+    int slabPosition = 0;
+    int slabBodies = 0;
     /// The key list is shown.
     bool showHelp = false;
 };
@@ -43,8 +45,8 @@ public:
     /// per picture (0 for none).
     std::string summary(double now) const;
     /// The heads-up lines for the scene of the application globals as session left it: frame,
-    /// bodies, rates and times, nodes per level (hidden levels in parentheses), the selected
-    /// body's sweep, then "h: keys" or the key list.
+    /// bodies, rates and times, the camera and the slab, the selected body's sweep, then
+    /// "h: keys" or the key list. The legend gives the nodes per level.
     std::vector<std::string> lines(const ViewSession& session, const SimulationClock& clock,
                                    const HeadsUpDrawing& drawing) const;
 

@@ -1,5 +1,6 @@
 // sphere-view: the scene of sphere-demo with its bounding-sphere tree drawn level by level, at a
-// fixed simulation rate, with a body's sweep query shown as it runs.
+// fixed simulation rate, with a body's sweep query shown as it runs. The GL-free view library
+// makes the picture; the renderer that the browser page shares draws it.
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
 #include "app/GLState.h"
@@ -10,13 +11,17 @@
 #include "frustum/MatrixFrustum.h"
 #include "output/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
-#include "view/GLViewDraw.h"
+#include "view/ClipSlab.h"
 #include "view/HeadsUp.h"
+#include "view/LevelLegend.h"
 #include "view/Picking.h"
 #include "view/PngFile.h"
 #include "view/SimulationClock.h"
+#include "view/ViewCamera.h"
 #include "view/ViewKeys.h"
 #include "view/ViewOptions.h"
+#include "view/ViewPicture.h"
+#include "view/ViewRenderer.h"
 #include "view/ViewSession.h"
 #include "world/World.h"
 
@@ -27,6 +32,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -39,10 +45,7 @@ namespace {
 
 constexpr int exitBadOption = 2;
 constexpr int exitOutputFailed = 3;
-// The frustum query sees as far as the demo does; the picture reaches past the root sphere so
-// that its outline and the largest bounding spheres show.
-constexpr double queryFar = 300000.0;
-constexpr double drawFar = 4.0 * QuerySphereTree::rootRadius;
+constexpr int exitNoWindow = 4;
 
 // Mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and per wheel notch,
 // and the most a button may move between press and release to count as a click.
@@ -50,12 +53,19 @@ constexpr float orbitPerPixel = 0.5f;
 constexpr float zoomPerPixel = 50.0f;
 constexpr float zoomPerNotch = 500.0f;
 constexpr int clickSlop = 3;
-constexpr double pi = 3.14159265358979323846;
+// The orbit camera's zoom: the factor of its distance per wheel notch and per pixel of a drag.
+constexpr float orbitPerNotch = 0.9f;
+constexpr float orbitZoomPerPixel = 1.005f;
 
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
-GLViewDraw drawer;
+ViewCamera camera;
+LevelLegend levels;
+ClipSlab slab;
+bool shells = false;
+ViewPicture picture;
+ViewRenderer renderer;
 GLViewportLimit viewportLimit;
 int windowWidth = 640;
 int windowHeight = 480;
@@ -89,20 +99,21 @@ void finish(int status) {
     std::exit(status);
 }
 
-void matrices(double far, float projection[16], float modelview[16]) {
-    int width = windowWidth;
-    int height = windowHeight;
-    perspectiveMatrix(75.0, reshapeAspect(width, height), 1.0, far, projection);
-    cameraModelviewMatrix(cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY,
-                          cameraRotZ, modelview);
+// The camera shown, with the demo's six values as its keys and the mouse left them.
+CameraMatrices shownCamera(bool forQuery) {
+    CameraPose pose{cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY, cameraRotZ};
+    return camera.matrices(pose, windowWidth, windowHeight, forQuery);
 }
 
-// The demo's frustum for the window as it is and the camera as it is.
+// The frustum query's frustum: the camera shown, for the window as it is.
 MatrixFrustum cameraFrustum() {
-    float projection[16];
-    float modelview[16];
-    matrices(queryFar, projection, modelview);
-    return MatrixFrustum(projection, modelview);
+    CameraMatrices m = shownCamera(true);
+    return MatrixFrustum(m.projection, m.modelview);
+}
+
+// Aims the orbit camera at the bodies as they are now.
+void frameBodies() {
+    camera.frame(boundAliveBodies(bodyArray, bodyCount));
 }
 
 void keyboard(unsigned char key, int x, int y);
@@ -140,8 +151,9 @@ void keyboard(unsigned char key, int x, int y) {
         break;
     case ViewAction::Reset:
         session->reset();
-        world->getTree().setDebugDraw(&drawer);
+        world->getTree().setDebugDraw(&picture);
         simClock->restart();
+        frameBodies();
         break;
     case ViewAction::SelectNext:
         session->cycleSelection(1);
@@ -153,13 +165,28 @@ void keyboard(unsigned char key, int x, int y) {
         session->select(-1);
         break;
     case ViewAction::ToggleLevel:
-        drawer.levelShown[viewKey->level] = !drawer.levelShown[viewKey->level];
+        levels.toggle(viewKey->level);
         break;
     case ViewAction::ToggleStyle:
-        drawer.translucent = !drawer.translucent;
+        shells = !shells;
         break;
     case ViewAction::ToggleHelp:
         showHelp = !showHelp;
+        break;
+    case ViewAction::EmphasisNext:
+        levels.stepEmphasis(1);
+        break;
+    case ViewAction::EmphasisBack:
+        levels.stepEmphasis(-1);
+        break;
+    case ViewAction::SlabOn:
+        slab.move(1);
+        break;
+    case ViewAction::SlabBack:
+        slab.move(-1);
+        break;
+    case ViewAction::SwitchCamera:
+        camera.toggle();
         break;
     }
 }
@@ -169,17 +196,19 @@ void special(int key, int x, int y) {
 }
 
 void pick(int x, int y) {
-    float projection[16];
-    float modelview[16];
-    matrices(queryFar, projection, modelview);
-    Ray ray = mouseRay(projection, modelview, windowWidth, windowHeight, x, y);
+    CameraMatrices m = shownCamera(false);
+    Ray ray = mouseRay(m.projection, m.modelview, windowWidth, windowHeight, x, y);
     session->selectBody(pickBody(world->getTree(), ray));
 }
 
 void mouseButton(int button, int state, int x, int y) {
     // The wheel comes as buttons 3 (away from the user: closer) and 4.
     if ((button == 3 || button == 4) && state == GLUT_DOWN) {
-        cameraTransZ += button == 3 ? zoomPerNotch : -zoomPerNotch;
+        if (camera.kind() == CameraKind::Orbit) {
+            camera.zoomOrbit(button == 3 ? orbitPerNotch : 1.0f / orbitPerNotch);
+        } else {
+            cameraTransZ += button == 3 ? zoomPerNotch : -zoomPerNotch;
+        }
         return;
     }
     if (state == GLUT_DOWN) {
@@ -204,11 +233,15 @@ void mouseMotion(int x, int y) {
         return;
     }
     if (mouse.button == GLUT_LEFT_BUTTON) {
-        // Orbit: the scene turns about the origin under the fixed eye.
+        // Orbit: the scene turns under the fixed eye, about the framed centre or the origin.
         cameraRotY += orbitPerPixel * static_cast<float>(dx);
         cameraRotX += orbitPerPixel * static_cast<float>(dy);
     } else if (mouse.button == GLUT_RIGHT_BUTTON || mouse.button == GLUT_MIDDLE_BUTTON) {
-        cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
+        if (camera.kind() == CameraKind::Orbit) {
+            camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
+        } else {
+            cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
+        }
     }
 }
 
@@ -247,6 +280,34 @@ void text(int x, int y, const std::string& line) {
     }
 }
 
+// The legend at the bottom left: a square of each level's colour (dimmed while the level is
+// hidden), then its number, node count and state; the bodies last.
+void drawLegend() {
+    std::vector<LegendRow> rows = levels.rows(picture.levelCounts());
+    int rowHeight = 15;
+    int top = 8 + rowHeight * static_cast<int>(rows.size());
+    std::size_t widest = 0;
+    for (const LegendRow& row : rows) {
+        widest = std::max(widest, row.text.size());
+    }
+    glEnable(GL_BLEND);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.6f);
+    glRecti(0, 0, 36 + 8 * static_cast<int>(widest), top + 4);
+    glDisable(GL_BLEND);
+    int y = top - rowHeight;
+    for (const LegendRow& row : rows) {
+        int dim = row.shown ? 1 : 3;
+        glColor3ub(static_cast<GLubyte>(row.colour[0] / dim),
+                   static_cast<GLubyte>(row.colour[1] / dim),
+                   static_cast<GLubyte>(row.colour[2] / dim));
+        glRecti(8, y - 2, 20, y + 10);
+        float grey = row.emphasised ? 1.0f : 0.85f;
+        glColor3f(grey, grey, grey);
+        text(28, y, row.text);
+        y -= rowHeight;
+    }
+}
+
 void drawHeadsUp() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -254,7 +315,12 @@ void drawHeadsUp() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
-    HeadsUpDrawing drawing{drawer.drawnBodies, drawer.levelShown, GLViewDraw::levelCount, showHelp};
+    HeadsUpDrawing drawing;
+    drawing.drawnBodies = picture.drawnBodies();
+    drawing.demoCamera = camera.kind() == CameraKind::Demo;
+    drawing.slabPosition = slab.position();
+    drawing.slabBodies = picture.slabBodies();
+    drawing.showHelp = showHelp;
     std::vector<std::string> lines = headsUp.lines(*session, *simClock, drawing);
     std::size_t widest = 0;
     for (const std::string& line : lines) {
@@ -273,6 +339,7 @@ void drawHeadsUp() {
         text(8, y, line);
         y -= 15;
     }
+    drawLegend();
     glEnable(GL_DEPTH_TEST);
 }
 
@@ -297,22 +364,23 @@ void display() {
     }
     double started = now();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    float projection[16];
-    float modelview[16];
-    matrices(drawFar, projection, modelview);
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(projection);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadMatrixf(modelview);
-
+    CameraMatrices shown = shownCamera(false);
     MatrixFrustum bodyFrustum = cameraFrustum();
-    MatrixFrustum sceneFrustum(projection, modelview);
-    // One unit at distance 1 spans half the window's height over tan(37.5 degrees) pixels.
-    float pixelsPerUnit = static_cast<float>(0.5 * windowHeight / std::tan(37.5 * pi / 180.0));
-    drawer.begin(bodyFrustum, sceneFrustum, eyePosition(modelview), pixelsPerUnit);
+    MatrixFrustum sceneFrustum(shown.projection, shown.modelview);
+    slab.place(camera.framed(), viewDirection(shown.modelview));
+    PictureSetup setup;
+    setup.bodyFrustum = &bodyFrustum;
+    setup.sceneFrustum = &sceneFrustum;
+    setup.eye = eyePosition(shown.modelview);
+    setup.pixelsPerUnit = pixelsPerUnit(shown.projection, windowHeight);
+    setup.levels = &levels;
+    setup.slab = &slab;
+    setup.shells = shells;
+    setup.quiet = session->sweep().recorded();
+    picture.begin(setup);
     world->draw();
-    drawer.finish();
-    drawer.drawSweep(session->sweep());
+    picture.addSweep(session->sweep());
+    renderer.draw(picture, shown, windowWidth, windowHeight);
     drawHeadsUp();
     glFinish();
 
@@ -327,6 +395,16 @@ void display() {
     if (last) {
         finish(EXIT_SUCCESS);
     }
+}
+
+// freeglut's fatal errors (no display above all) end here instead of in its own exit(1).
+void glutFailed(const char* pattern, va_list arguments) {
+    std::fprintf(stderr, "sphere-view: ");
+    std::vfprintf(stderr, pattern, arguments);
+    std::fprintf(stderr, "\nsphere-view: it needs an X display with OpenGL 3.3: run it under "
+                         "xvfb-run -a (Debian package xvfb), or open the browser page "
+                         "(tools/web.sh)\n");
+    std::exit(exitNoWindow);
 }
 
 int run(int argc, char** argv) {
@@ -357,12 +435,21 @@ int run(int argc, char** argv) {
     }
     int glutArgc = static_cast<int>(glutArgv.size());
     glutArgv.push_back(nullptr);
+    glutInitErrorFunc(glutFailed);
     glutInit(&glutArgc, glutArgv.data());
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
+    // The renderer's shaders need 3.3; a compatibility context keeps GLUT's bitmap text.
+    glutInitContextVersion(3, 3);
+    glutInitContextProfile(GLUT_COMPATIBILITY_PROFILE);
     viewportLimit.createWindow("sphere-view");
     windowWidth = glutGet(GLUT_WINDOW_WIDTH);
     windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
     initGLState();
+    std::string rendererError;
+    if (!renderer.init(rendererError)) {
+        std::fprintf(stderr, "sphere-view: %s\n", rendererError.c_str());
+        return exitNoWindow;
+    }
 
     StopSignals::install();
     registerKeyBindings();
@@ -373,7 +460,9 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
         return exitOutputFailed;
     }
-    world->getTree().setDebugDraw(&drawer);
+    world->getTree().setDebugDraw(&picture);
+    frameBodies();
+    levels.chooseEmphasis(countTreeLevels(world->getTree()));
     headsUp.start(now());
     for (unsigned char key : session->takeDueKeys()) {
         keyboard(key, 0, 0);

@@ -19,7 +19,12 @@ const std::vector<ViewKey>& viewKeys() {
         {'3', ViewAction::ToggleLevel, 3, nullptr},
         {'4', ViewAction::ToggleLevel, 4, nullptr},
         {'5', ViewAction::ToggleLevel, 5, nullptr},
-        {'t', ViewAction::ToggleStyle, 0, "t      wireframe / translucent spheres"},
+        {'l', ViewAction::EmphasisNext, 0, "l L    emphasise the next / previous level"},
+        {'L', ViewAction::EmphasisBack, 0, nullptr},
+        {'t', ViewAction::ToggleStyle, 0, "t      silhouettes / translucent shells"},
+        {'c', ViewAction::SlabOn, 0, "c C    clipping slab farther / nearer (then off)"},
+        {'C', ViewAction::SlabBack, 0, nullptr},
+        {'v', ViewAction::SwitchCamera, 0, "v      orbit camera / the demo's camera"},
         {'h', ViewAction::ToggleHelp, 0, "h      this list"},
     };
     return keys;

@@ -15,8 +15,13 @@ enum class ViewAction {
     SelectPrevious, ///< select the previous alive body
     Unselect,       ///< select none
     ToggleLevel,    ///< show or hide one tree level's bounding spheres (level 0: the root)
-    ToggleStyle,    ///< wireframe or translucent bounding spheres
+    ToggleStyle,    ///< silhouettes or translucent shells for the bounding spheres
     ToggleHelp,     ///< show or hide the key list
+    EmphasisNext,   ///< emphasise the next tree level (round from the last to the root)
+    EmphasisBack,   ///< emphasise the previous tree level
+    SlabOn,         ///< move the clipping slab one step away from the eye (then off)
+    SlabBack,       ///< move the clipping slab one step towards the eye (then off)
+    SwitchCamera,   ///< the orbit camera or the demo's own camera
 };
 
 /// One of the view's keys. None of them is one of the demo's keys or Escape.

@@ -47,7 +47,8 @@ const char* viewUsage() {
         "and per selection (\"selected I ...\" or \"selected none\"). A reset starts the\n"
         "trace again at frame 0.\n"
         "Keys: h in the window lists them. Exit status: 0 done or Escape, 2 bad option,\n"
-        "3 an output could not be written, 128 + signal when interrupted.\n";
+        "3 an output could not be written, 4 no window (no X display, or no OpenGL 3.3:\n"
+        "run it under xvfb-run -a), 128 + signal when interrupted.\n";
     return text.c_str();
 }
 
