@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # End-to-end tests of sphere-view under Xvfb:
 #   view-window-test.sh window VIEW SIM WORKDIR
-#     real key and mouse events: freeze, hide and show each tree level (its colour leaves and
-#     comes back in the picture), a resize far beyond the largest viewport (shrunk back to it,
-#     drawn at it) and back, pick a body with a click, one frame, reset, Escape (status 0); a
-#     window asked for beyond the largest viewport at start draws its frames (status 0)
+#     real key and mouse events: freeze; the legend (each level's colour in its square); hide
+#     and show each tree level (its colour leaves and comes back in the picture and the legend);
+#     step the emphasis to the next level and back (its silhouettes in full colour); move the
+#     clipping slab half way through (fewer bodies drawn) and back; the demo's camera and back
+#     (another picture, then the same); a resize far beyond the largest viewport (shrunk back to
+#     it, drawn at it) and back, pick a body with a click, one frame, reset, Escape (status 0);
+#     a window asked for beyond the largest viewport at start draws its frames (status 0); no
+#     display: the message that says what to do, and exit status 4
 #   view-window-test.sh trace VIEW SIM WORKDIR
 #     the view's --trace equals sphere-sim's for the same options and keys
 # The script runs itself under Xvfb, on another display when one is not usable
@@ -45,13 +49,25 @@ last_frame() { grep -o '^frame [0-9]*' "$out" | tail -1 | cut -d' ' -f2; }
 frame_is() { [ "$(last_frame)" = "$1" ]; }
 frame_at_least() { [ "$(last_frame)" -ge "$1" ]; }
 
-# Pixels of exactly the colour "r,g,b" in the screenshot $1 (lines are drawn without blending).
+# Pixels of exactly the colour "r,g,b" in the picture $1 (the emphasised level and the legend's
+# squares are drawn without blending).
 colour_count() {
     convert "$1" -format %c histogram:info:- |
         awk -v want="($2)" '{ gsub(/ /, "", $2) } $2 == want { n += $1 } END { print n + 0 }'
 }
+# Pixels of lit bodies.
+red_count() {
+    convert "$1" -fx 'r>0.3 && r>2*g && r>2*b ? 1 : 0' -format '%[fx:int(mean*w*h)]' info:
+}
 
-shot() { import -window root "$work/$1.png"; }
+# A screenshot of the screen, NAME.png, and of the 640 x 480 window at (100, 100) on it without
+# its top 80 rows, where the heads-up text's panel changes width with its figures:
+# NAME-scene.png; and of the column of the legend's squares at its bottom left: NAME-legend.png.
+shot() {
+    import -window root "$work/$1.png"
+    convert "$work/$1.png" -crop 640x400+100+180 +repage "$work/$1-scene.png"
+    convert "$work/$1.png" -crop 16x120+106+460 +repage "$work/$1-legend.png"
+}
 
 geometry() { xdotool getwindowgeometry "$window" | sed -n 's/^ *Geometry: //p'; }
 geometry_is() { [ "$(geometry)" = "$1" ]; }
@@ -73,11 +89,15 @@ window)
     sleep 1
     [ "$(last_frame)" = "$frozen" ] || fail "frames ran while frozen"
 
+    # The legend: each level's colour fills its 12 x 12 square, and nothing else in the corner.
     shot all
+    for level in 0 1 2 3 4 5; do
+        square=$(colour_count "$work/all-legend.png" "${level_colours[$level]}")
+        [ "$square" -eq 144 ] || fail "legend: $square pixels of level $level's colour, not 144"
+    done
     for level in 0 1 2 3 4 5; do
         colour=${level_colours[$level]}
         shown=$(colour_count "$work/all.png" "$colour")
-        [ "$shown" -ge 20 ] || fail "level $level: only $shown pixels of its colour"
         xdotool key "$level"
         sleep 0.5
         shot "hidden$level"
@@ -85,11 +105,60 @@ window)
         xdotool key "$level"
         sleep 0.5
         shot "again$level"
-        again=$(colour_count "$work/again$level.png" "$colour")
+        again=$(colour_count "$work/again$level-scene.png" "$colour")
+        shown=$(colour_count "$work/all-scene.png" "$colour")
         echo "level $level: $shown pixels, $hidden hidden, $again shown again"
         [ "$hidden" -eq 0 ] || fail "level $level: $hidden pixels of its colour while hidden"
         [ "$again" -eq "$shown" ] || fail "level $level: $again pixels shown again, not $shown"
     done
+
+    # The emphasis starts on level 3 of 100 bodies' tree (4 nodes): its silhouettes in full
+    # colour. One step on, level 4's are, level 3 keeps only its square; one step back, the
+    # picture is the same again.
+    three=$(colour_count "$work/all-scene.png" "${level_colours[3]}")
+    four=$(colour_count "$work/all-scene.png" "${level_colours[4]}")
+    [ "$three" -ge 500 ] || fail "emphasis: only $three pixels of level 3's colour"
+    xdotool key l
+    sleep 0.5
+    shot next
+    [ "$(colour_count "$work/next-scene.png" "${level_colours[3]}")" -eq 144 ] ||
+        fail "emphasis: level 3 still in full colour after l"
+    [ "$(colour_count "$work/next-scene.png" "${level_colours[4]}")" -ge $((four + 500)) ] ||
+        fail "emphasis: level 4 not in full colour after l"
+    xdotool key L
+    sleep 0.5
+    shot back
+    for level in 3 4; do
+        [ "$(colour_count "$work/back-scene.png" "${level_colours[$level]}")" -eq \
+            "$(colour_count "$work/all-scene.png" "${level_colours[$level]}")" ] ||
+            fail "emphasis: level $level differs after l and L"
+    done
+    echo "emphasis: level 3 $three pixels, level 4 $four; one step on and back"
+
+    # The slab half way through shows fewer bodies; moved back off, all of them again. The
+    # demo's camera shows another picture; back at the orbit camera, the same one.
+    bodies=$(red_count "$work/all-scene.png")
+    xdotool key c c c c c c c c
+    sleep 0.5
+    shot slab
+    sliced=$(red_count "$work/slab-scene.png")
+    xdotool key C C C C C C C C
+    sleep 0.5
+    shot unsliced
+    echo "slab: $bodies body pixels, $sliced in slice 8, $(red_count "$work/unsliced-scene.png") after"
+    [ "$sliced" -gt 0 ] && [ "$((2 * sliced))" -lt "$bodies" ] ||
+        fail "slab: $sliced body pixels in the middle slice of $bodies"
+    [ "$(red_count "$work/unsliced-scene.png")" -eq "$bodies" ] || fail "slab: not off again"
+    xdotool key v
+    sleep 0.5
+    shot demo
+    xdotool key v
+    sleep 0.5
+    shot orbit
+    demo=$(red_count "$work/demo-scene.png")
+    echo "camera: $bodies body pixels, $demo from the demo's camera"
+    [ "$demo" -ne "$bodies" ] || fail "camera: the demo's camera shows the same picture"
+    [ "$(red_count "$work/orbit-scene.png")" -eq "$bodies" ] || fail "camera: not back to orbit"
 
     # A window beyond the largest viewport (16384 x 16384 with Mesa's software renderer) is
     # shrunk back instead of crashing the renderer, and pictures go on at that size: the help
@@ -115,13 +184,11 @@ window)
     xdotool windowsize "$window" 640 480
     eventually geometry_is 640x480 || fail "the window is $(geometry), not 640x480"
     # The screen around the window keeps what the large one showed: only the window is compared.
-    convert "$work/all.png" -crop 640x480+100+100 +repage "$work/all-window.png"
     same_picture() {
         shot back
-        convert "$work/back.png" -crop 640x480+100+100 +repage "$work/back-window.png"
         for colour in "${level_colours[@]}"; do
-            [ "$(colour_count "$work/back-window.png" "$colour")" -eq \
-                "$(colour_count "$work/all-window.png" "$colour")" ] || return 1
+            [ "$(colour_count "$work/back-scene.png" "$colour")" -eq \
+                "$(colour_count "$work/all-scene.png" "$colour")" ] || return 1
         done
     }
     eventually same_picture || fail "the picture differs after the window came back to 640 x 480"
@@ -158,6 +225,12 @@ window)
     status=0
     run_view -geometry 32767x32767 --frames 1 >"$work/large.out" 2>&1 || status=$?
     [ "$status" -eq 0 ] || fail "exit status $status with -geometry 32767x32767, expected 0"
+
+    # No display: what to do, and a status of its own.
+    status=0
+    DISPLAY= run_view --frames 1 >"$work/none.out" 2>"$work/none.err" || status=$?
+    [ "$status" -eq 4 ] || fail "exit status $status without a display, expected 4"
+    grep -q 'xvfb-run' "$work/none.err" || fail "without a display: $(cat "$work/none.err")"
     ;;
 trace)
     # The demo's keys at chosen frames, and the same presses through sphere-sim.
