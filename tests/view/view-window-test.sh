@@ -10,8 +10,8 @@
 #     a window asked for beyond the largest viewport at start draws its frames (status 0); no
 #     display: the message that says what to do, and exit status 4
 #   view-window-test.sh trace VIEW SIM WORKDIR
-#     the view's --trace equals sphere-sim's for the same options and keys, also where the
-#     queries run on several threads
+#     the view's --trace equals sphere-sim's for the same options and keys, also where
+#     sphere-sim runs the queries on several threads
 # The script runs itself under Xvfb, on another display when one is not usable
 # (tests/support/xvfb-window.sh).
 set -euo pipefail
@@ -251,7 +251,7 @@ trace)
     }
     run_both keys 0 --frames 60 --keys 0:z,10:space,20:b,22:w,25:space,30:b,31:Z
     run_both escape 1 --bodies 400 --seed 9 --spread 2 --frames 100 --keys 5:b,40:esc
-    # Enough bodies for the batched queries on every core, in both programs.
+    # Enough bodies for the batched queries, which sphere-sim runs on every core.
     run_both batched 0 --bodies 5000 --seed 3 --frames 20 --keys 10:b
     ;;
 esac
