@@ -41,8 +41,9 @@ int SimulationClock::framesDue(double now, double lastFrameSeconds) {
         return 1;
     }
     // As many frames as fit into one slot at the last frame's cost: catching up never takes
-    // longer than a slot, so drawing goes on between the batches.
-    int fit = lastFrameSeconds > 0.0 ? static_cast<int>(slot / lastFrameSeconds) : whole;
+    // longer than a slot, so drawing goes on between the batches. Before any frame has run its
+    // cost is unknown: one frame, not every frame owed since the clock started.
+    int fit = lastFrameSeconds > 0.0 ? static_cast<int>(slot / lastFrameSeconds) : 1;
     int run = std::min(whole, std::max(1, fit));
     droppedFrames += whole - run;
     return run;

@@ -43,6 +43,13 @@ TEST(SimulationClockTest, OverrunningFramesRunFewerAndLeaveTimeToDraw) {
     EXPECT_EQ(clock.dropped(), 19);
     // Cheap again: the catching up fits into one slot.
     EXPECT_EQ(clock.framesDue(0.8, 0.001), 3);
+    // No frame has run yet, and the first picture took a second: one frame, then its cost
+    // decides.
+    SimulationClock fresh(30.0);
+    EXPECT_EQ(fresh.framesDue(0.0, 0.0), 0);
+    EXPECT_EQ(fresh.framesDue(1.0, 0.0), 1);
+    EXPECT_EQ(fresh.framesDue(1.1, 0.5), 1);
+    EXPECT_EQ(fresh.framesDue(1.2, 0.5), 0);
 }
 
 TEST(SimulationClockTest, FrozenRunsOnlyTheFramesAskedForAndOwesNothing) {
