@@ -8,6 +8,7 @@
 #                                (page.js, spheres.js, spheres.wasm), and stop
 #   tools/web.sh --build DIR     keep Emscripten's build in DIR instead of build-web/
 #
+# SPHERES_WERROR=1 in the environment turns warnings into errors when DIR is configured.
 # A page opened from a file cannot load its WebAssembly in Chromium, so it is always served.
 # Needs Debian's emscripten and python3 (tools/install-deps.sh test installs them). Nothing is
 # downloaded: the page uses Emscripten's own WebGL2 and html5.h, no ports.
