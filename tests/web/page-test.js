@@ -9,8 +9,10 @@
 //   frames-keys    1000 bodies x 60 frames with camera keys and a pause replayed from keys
 //   click          a click on a body selects it, a click beside every body selects none
 //   picture        the bodies and the level colours are on the screen; a key (no click first)
-//                  hides a level, in the picture and in the legend
-//   messages       a bad parameter and a browser without WebGL2 get a message on the page
+//                  hides a level, in the picture and in the legend; the canvas follows the
+//                  window's size and pixel ratio
+//   messages-form  a bad parameter and a browser without WebGL2 get a message on the page; the
+//                  form starts another scene
 //   measure        no test: prints the figures docs/viewer.md reports
 // Chromium is /usr/bin/chromium, or $CHROMIUM; every run has a fresh profile folder.
 'use strict';
@@ -242,7 +244,13 @@ async function run(browser, base) {
     check(hidden.kinds.yellow * 10 < shown.kinds.yellow && hidden.kinds.cyan > 200,
           `a key hides level 3 (yellow ${shown.kinds.yellow} -> ${hidden.kinds.yellow})`);
     check((await legendRows(page))[3].endsWith('hidden'), 'the legend says level 3 is hidden');
-  } else if (testCase === 'messages') {
+    await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 2 });
+    await page.waitForFunction(() => {
+      const canvas = document.getElementById('canvas');
+      return canvas.width === 1280 && canvas.height === 960;
+    });
+    check(true, 'the canvas follows the window\'s size and pixel ratio');
+  } else if (testCase === 'messages-form') {
     for (const [query, expected] of [['bodies=0', '--bodies'], ['colour=red', "unknown parameter 'colour'"],
                                      ['keys=5:zz', '--keys']]) {
       const page = await open(browser, base + '?' + query);
@@ -251,6 +259,15 @@ async function run(browser, base) {
       check(text.includes(expected), `?${query} gets a message naming ${expected}: ${text}`);
       check(frameLines(page).length === 0, `?${query} runs no frame`);
     }
+    // The form starts the page again with its scene, keeping the rate.
+    const formPage = await open(browser, base + '?bodies=0&rate=5');
+    await formPage.waitForFunction(() => !document.getElementById('message').hidden);
+    await formPage.$eval('#bodies', (e) => { e.value = '50'; });
+    await formPage.type('#seed', '3');
+    await Promise.all([formPage.waitForNavigation(), formPage.click('#scene-form button')]);
+    check(formPage.url().endsWith('?bodies=50&seed=3&rate=5'), 'the form loads ' + formPage.url());
+    await waitFor(formPage, 'frame 0', () => frameLines(formPage).length > 0);
+    check(frameLines(formPage)[0] === 'frame 0 alive 50 contacts 0', 'with 50 bodies');
     const page = await open(browser, base + '?bodies=10', () => {
       const getContext = HTMLCanvasElement.prototype.getContext;
       HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
