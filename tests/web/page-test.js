@@ -7,7 +7,8 @@
 // CASE is one of:
 //   frames-100     100 bodies x 200 frames: the page's frame lines equal sphere-sim's frames
 //   frames-keys    1000 bodies x 60 frames with camera keys and a pause replayed from keys
-//   click          a click on a body selects it, a click beside every body selects none
+//   click          a click on a body selects it, a click beside every body selects none; a drag
+//                  and the wheel move the camera
 //   picture        the bodies and the level colours are on the screen; a key (no click first)
 //                  hides a level, in the picture and in the legend; the canvas follows the
 //                  window's size and pixel ratio
@@ -135,6 +136,9 @@ async function compareFrames(browser, base, bodies, frames, keys) {
 
 // Screen pixels by kind, with the HTML panels hidden; the red spot most covered by bodies.
 async function pixels(page, name) {
+  // Two pictures drawn since the last input, then the panels hidden.
+  await page.evaluate(() => new Promise((resolve) => requestAnimationFrame(
+    () => requestAnimationFrame(resolve))));
   await page.evaluate(() => document.querySelectorAll('.panel').forEach((e) => {
     e.style.visibility = 'hidden';
   }));
@@ -224,6 +228,22 @@ async function run(browser, base) {
     await waitFor(page, 'a second selection line', () => page.lines.filter((l) => l.startsWith('selected ')).length > 1);
     check(page.lines.filter((l) => l.startsWith('selected ')).pop() === 'selected none',
           'a click beside every body selects none');
+    // A drag orbits and the wheel zooms, as in the window: the picture changes.
+    const selections = page.lines.length;
+    const red = async (name) => (await pixels(page, name)).kinds.red;
+    const before = await red('before-drag');
+    await page.mouse.move(500, 400);
+    await page.mouse.down();
+    await page.mouse.move(620, 420, { steps: 5 });
+    await page.mouse.up();
+    const turned = await red('after-drag');
+    check(turned !== before && !page.lines.slice(selections).some((l) => l.startsWith('selected ')),
+          `a drag turns the camera and selects nothing (red pixels ${before} -> ${turned})`);
+    for (let i = 0; i < 4; ++i) {
+      await page.mouse.wheel({ deltaY: -100 });
+    }
+    const zoomed = await red('after-wheel');
+    check(zoomed > turned, `the wheel brings the camera closer (red pixels ${turned} -> ${zoomed})`);
   } else if (testCase === 'picture') {
     const page = await open(browser, base + '?bodies=1000&frames=5');
     await waitFor(page, 'frame 5', () => page.lines.some((l) => l.startsWith('frame 5 ')));
