@@ -6,8 +6,10 @@
 
 #include <GLES3/gl3.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace spheres {
@@ -16,8 +18,13 @@ namespace {
 
 static_assert(sizeof(SphereInstance) == 20, "one sphere instance is uploaded as 20 bytes");
 
-// Segments of an outline's circle.
-constexpr int outlineSegments = 64;
+// Segments of an outline's circle by its radius on the screen: SwiftShader, which draws on the
+// CPU, spends more on the vertices of the many small bounding spheres than on their pixels.
+struct OutlineClass {
+    float belowPixels;
+    int segments;
+};
+constexpr OutlineClass outlineClasses[] = {{6.0f, 8}, {40.0f, 20}, {1.0e30f, 64}};
 
 // Every sphere is drawn from the circle where the lines from the eye touch it (its silhouette):
 // a filled sphere as the square around that circle, which covers exactly the sphere's picture,
@@ -215,18 +222,46 @@ void WebGLRenderer::draw(const DrawList& list, const float projection[16],
     glBindBuffer(GL_ARRAY_BUFFER, sphereBuffer);
     // An outline costs its perimeter in pixels, a filled quad its area: the many large bounding
     // spheres are drawn as bands. (Lines cost more than these bands in SwiftShader.)
-    auto spheres = [&](const std::vector<SphereInstance>& instances, int how) {
+    auto submit = [&](const std::vector<SphereInstance>& instances, int how, int pieces) {
         if (instances.empty()) {
             return;
         }
-        bool outline = how == 1;
         glUniform1i(mode, how);
-        glUniform1i(segments, outline ? outlineSegments : 0);
+        glUniform1i(segments, pieces);
         glBufferData(GL_ARRAY_BUFFER,
                      static_cast<GLsizeiptr>(instances.size() * sizeof(SphereInstance)),
                      instances.data(), GL_STREAM_DRAW);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, outline ? 2 * outlineSegments + 2 : 4,
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, pieces > 0 ? 2 * pieces + 2 : 4,
                               static_cast<GLsizei>(instances.size()));
+    };
+    // One unit at distance 1 is P11 h / 2 pixels high.
+    float pixelsPerUnit = 0.5f * projection[5] * static_cast<float>(height);
+    auto spheres = [&](const std::vector<SphereInstance>& instances, int how) {
+        if (how != 1) {
+            submit(instances, how, 0);
+            return;
+        }
+        for (std::vector<SphereInstance>& part : outlineParts) {
+            part.clear();
+        }
+        for (const SphereInstance& s : instances) {
+            const float* m = modelview;
+            float x = m[0] * s.x + m[4] * s.y + m[8] * s.z + m[12];
+            float y = m[1] * s.x + m[5] * s.y + m[9] * s.z + m[13];
+            float z = m[2] * s.x + m[6] * s.y + m[10] * s.z + m[14];
+            float beyond = x * x + y * y + z * z - s.radius * s.radius;
+            float pixels = beyond > 0.0f ? s.radius * pixelsPerUnit / std::sqrt(beyond) : 0.0f;
+            std::size_t k = 0;
+            while (pixels >= outlineClasses[k].belowPixels) {
+                ++k;
+            }
+            outlineParts[k].push_back(s);
+        }
+        static_assert(std::size(outlineClasses) == std::tuple_size<decltype(outlineParts)>::value,
+                      "one list of outlines per class");
+        for (std::size_t k = 0; k < outlineParts.size(); ++k) {
+            submit(outlineParts[k], 1, outlineClasses[k].segments);
+        }
     };
     spheres(list.bodies(), 0);
     // The bounding spheres neither hide each other nor the bodies behind them.

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "view/DrawList.h"
+
+#include <array>
 #include <string>
+#include <vector>
 
 namespace spheres {
-
-class DrawList;
 
 /// Draws a DrawList with WebGL2 (OpenGL ES 3.0): every sphere as one instance of a quad that the
 /// shaders turn into the sphere's silhouette, lit and depth-correct for the bodies, a thin ring
@@ -28,6 +30,8 @@ private:
     unsigned lineArray = 0;
     unsigned lineBuffer = 0;
     std::string message;
+    /// Outlines sorted by their size on the screen, one list per number of segments.
+    std::array<std::vector<SphereInstance>, 3> outlineParts;
 };
 
 } // namespace spheres
