@@ -219,8 +219,11 @@ async function run(browser, base) {
     const line = page.lines.find((l) => l.startsWith('selected '));
     const match = /^selected (\d+) at (\S+) (\S+) (\S+) radius (\S+)$/.exec(line);
     check(match !== null, 'the click selects a body: ' + line);
-    const headsUp = await page.$eval('#heads-up', (e) => e.textContent);
-    check(match !== null && headsUp.includes(`body ${match[1]}:`), 'the heads-up text shows its query');
+    // The heads-up text follows at the next picture.
+    const shown = match !== null && await page.waitForFunction(
+      (index) => document.getElementById('heads-up').textContent.includes(`body ${index}:`),
+      { timeout: waitLimit }, match[1]).then(() => true, () => false);
+    check(shown, 'the heads-up text shows its query');
     const selected = await pixels(page, 'selected');
     check(selected.kinds.orange > 20, `the selected body is outlined in orange (${selected.kinds.orange} pixels)`);
     check(empty !== null, 'there is an empty place to click');
