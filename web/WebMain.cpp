@@ -198,7 +198,7 @@ void press(unsigned char key) {
 
 std::string headsUpText() {
     const FrameOutcome& outcome = session->lastOutcome();
-    bool ended = options.framesGiven && session->frame() >= options.scene.frames;
+    bool ended = options.framesGiven && session->frame() >= options.frames;
     std::string text = format("frame %d  alive %d/%d  contacts %d  drawn %d%s\n", session->frame(),
                               session->alive(), bodyCount, outcome.contacts, drawList.drawnBodies(),
                               stopped || ended ? "  (stopped)" : "");
@@ -274,7 +274,7 @@ void tick() {
     if (!stopped) {
         int due = simClock->framesDue(time, session->lastFrameSeconds());
         if (options.framesGiven) {
-            due = std::min(due, options.scene.frames - session->frame());
+            due = std::min(due, options.frames - session->frame());
         }
         // A replayed press may freeze the view or stop it: the frames still due then wait.
         bool frozen = simClock->frozen();
