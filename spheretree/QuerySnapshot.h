@@ -2,6 +2,7 @@
 
 #include "body/BodyList.h"
 #include "spheretree/NodeIntersection.h"
+#include "spheretree/Placement.h"
 #include "spheretree/SweptSphere.h"
 
 #include <cstdint>
@@ -22,15 +23,6 @@ struct SweepReach {
     bool contact;
 };
 
-/// Where the placement rule puts a leaf below a node: into a child that contains it, into one
-/// grown around it (to slack + distance), or, with neither, into a new child.
-struct Placement {
-    TreeNode* child = nullptr;
-    std::uint32_t slot = 0;
-    bool grow = false;
-    float distance = 0.0f;
-};
-
 /// A contiguous copy of the nodes reachable from a tree's root, for the queries to walk instead
 /// of the children lists. Each node's children sit together as one block of parallel arrays
 /// (centre, radius, body, the index of the child's own block), in the order of the children
@@ -39,7 +31,9 @@ struct Placement {
 /// test (NodeIntersection.h) and reports the same results in the same order.
 ///
 /// Blocks are laid out depth first, so the subtrees a query descends into lie close together.
-/// The snapshot only reads the tree; the tree rebuilds it after every change (QuerySphereTree).
+/// The snapshot only reads the tree; the tree rebuilds it after every change, and its update
+/// reads it for placement while it still holds what placement needs (QuerySphereTree.h says
+/// when).
 class QuerySnapshot {
 public:
     /// Copies the tree below root (root included).
@@ -56,11 +50,11 @@ public:
     /// contacts among them are querySweep's results. Reads only.
     void querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
 
-    /// The placement rule's scan of the bounding children of the node at slot, for a leaf with
-    /// the given sphere. The children's centres come from the copy, everything else from the
-    /// nodes themselves; valid while the node's children are those copied, in the same order,
-    /// and their centres unchanged (during an update's placements, which add children only to
-    /// new nodes or to nodes the caller then stops scanning here).
+    /// The placement rule (Placement.h) over the block of the node at slot, for a leaf with the
+    /// given sphere; the chosen child's index is its slot. The children's centres come from the
+    /// copy, everything else from the nodes themselves, so it chooses what the rule over the
+    /// children list chooses while the node's bounding children are those copied, in the same
+    /// order, with the same centres.
     Placement place(std::uint32_t slot, const Vector3& center, float radius) const;
     /// The node copied at slot.
     TreeNode* nodeAt(std::uint32_t slot) const { return node[slot]; }
