@@ -9,17 +9,83 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <functional>
+#include <iterator>
 #include <memory>
 
 using namespace spheres;
 
-using Accepts = std::function<bool(const TreeNode&, float&)>;
+/// What one probe of the scene asks, aimed at one body: its sweep, a view from a camera at a
+/// random place, and a sphere, a ray and a segment aimed near it (at leaves outside an ancestor
+/// too).
+struct Probe {
+    SweptSphere sweep; // the present sphere prunes inner nodes
+    MatrixFrustum view;
+    Vector3 target, origin, direction;
+    float radius;
+    Segment line;
+};
+
+/// Every query of the tree: the per-node test its results must follow and the query itself,
+/// through whichever walk the tree is set to. A leaf the test accepts below a node it rejects
+/// is a pruned miss; every query but the frustum's, whose leaves are tested with their body's
+/// present sphere, must show some.
+const struct {
+    const char* name;
+    bool (*accepts)(const Probe&, const TreeNode&, float& time);
+    void (*query)(const Probe&, QuerySphereTree&, BodyList&, TimeList&);
+    bool prunedMisses;
+} queries[] = {
+    {"sweep",
+     [](const Probe& p, const TreeNode& n, float& t) { return sweepAccepts(p.sweep, n, t); },
+     [](const Probe& p, QuerySphereTree& tree, BodyList& b, TimeList& t) {
+         tree.querySweep(p.sweep.body, b, t);
+     },
+     true},
+    {"frustum",
+     [](const Probe& p, const TreeNode& n, float&) {
+         bool leaf = n.flags & TreeNodeFlags::Leaf;
+         Vector3 c = leaf ? n.body->getPosition() : n.center;
+         float r = leaf ? n.body->getRadius() : n.radius;
+         const Plane* planes = p.view.getPlanes();
+         return std::none_of(planes, planes + 6,
+                             [&](const Plane& plane) { return sphereOutsidePlane(plane, c, r); });
+     },
+     [](const Probe& p, QuerySphereTree& tree, BodyList& b, TimeList&) {
+         tree.queryFrustum(p.view, b);
+     },
+     false},
+    {"sphere",
+     [](const Probe& p, const TreeNode& n, float&) {
+         return !sphereMissesNode(p.target, p.radius, n.center, n.radius);
+     },
+     [](const Probe& p, QuerySphereTree& tree, BodyList& b, TimeList&) {
+         tree.querySphere(p.target, p.radius, b);
+     },
+     true},
+    {"ray",
+     [](const Probe& p, const TreeNode& n, float& t) {
+         return rayHitsSphere(p.origin, p.direction, n.center, n.radius, &t);
+     },
+     [](const Probe& p, QuerySphereTree& tree, BodyList& b, TimeList& t) {
+         tree.queryRay(p.origin, p.direction, b, t);
+     },
+     true},
+    {"segment",
+     [](const Probe& p, const TreeNode& n, float& t) {
+         return p.line.hitsSphere(n.center, n.radius, t);
+     },
+     [](const Probe& p, QuerySphereTree& tree, BodyList& b, TimeList& t) {
+         tree.querySegment(p.origin, p.target, b, t);
+     },
+     true},
+};
+constexpr std::size_t queryCount = std::size(queries);
 
 /// What a query must return: the leaves the per-node test accepts, depth first, below inner
 /// nodes it accepts too; a leaf accepted below a rejected node is a miss the pruning explains.
-static void walk(const Accepts& accepts, const TreeNode* node, bool pruned, BodyList& bodies,
-                 TimeList& times, int& prunedMisses) {
+template <class Accepts>
+void walk(const Accepts& accepts, const TreeNode* node, bool pruned, BodyList& bodies,
+          TimeList& times, int& prunedMisses) {
     float time = 0.0f;
     bool accepted = accepts(*node, time);
     if (!(node->flags & TreeNodeFlags::Leaf)) {
@@ -40,26 +106,7 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
     scene.world.step(1e-9f);
     TestDraws draws{SceneRandom(7)};
     QuerySphereTree& tree = scene.world.getTree();
-    const char* names[] = {"sweep", "frustum", "sphere", "ray", "segment"};
-    int hits[5] = {}, prunedMisses[5] = {};
-    // Runs query kind k through the literal walk and the snapshot, into lists that hold an entry
-    // already: the tree must append after it.
-    auto compare = [&](int k, const Accepts& accepts,
-                       const std::function<void(BodyList&, TimeList&)>& query) {
-        BodyList expected{nullptr};
-        TimeList expectedTimes{-1.0f};
-        walk(accepts, tree.getRoot(), false, expected, expectedTimes, prunedMisses[k]);
-        hits[k] += static_cast<int>(expected.size()) - 1;
-        for (QueryWalk queryWalk : {QueryWalk::Literal, QueryWalk::Snapshot}) {
-            BodyList found{nullptr};
-            TimeList times{-1.0f};
-            tree.setQueryWalk(queryWalk);
-            query(found, times);
-            ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
-                << names[k] << (queryWalk == QueryWalk::Literal ? " literal" : " snapshot")
-                << " query differs from the walk";
-        }
-    };
+    int hits[queryCount] = {}, prunedMisses[queryCount] = {};
     float projection[16];
     defaultProjectionMatrix(projection);
     for (int step = 1; step <= 400; ++step) {
@@ -77,52 +124,47 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
             continue;
         }
         for (Body* body : scene.bodies) {
-            SweptSphere s(body); // the present sphere prunes inner nodes
-            compare(
-                0, [&](const TreeNode& n, float& t) { return sweepAccepts(s, n, t); },
-                [&](BodyList& b, TimeList& t) { tree.querySweep(s.body, b, t); });
-        }
-        float x = draws.between(-8000.0f, 8000.0f); // one draw per statement: one order
-        Matrix modelview = translation(x, draws.between(-8000.0f, 8000.0f), -10000.0f);
-        MatrixFrustum view(projection, modelview.data());
-        compare(
-            1,
-            [&](const TreeNode& n, float&) { // a leaf with its body's present sphere
-                bool leaf = n.flags & TreeNodeFlags::Leaf;
-                Vector3 c = leaf ? n.body->getPosition() : n.center;
-                float r = leaf ? n.body->getRadius() : n.radius;
-                return std::none_of(view.getPlanes(), view.getPlanes() + 6,
-                                    [&](const Plane& p) { return sphereOutsidePlane(p, c, r); });
-            },
-            [&](BodyList& b, TimeList&) { tree.queryFrustum(view, b); });
-        for (int i = 0; i < 40; ++i) { // aimed at bodies, to probe leaves outside an ancestor
-            Vector3 target = scene.bodies[draws.index(scene.bodies.size())]->getPosition() +
-                             draws.vector(100.0f);
+            float x = draws.between(-8000.0f, 8000.0f); // one draw per statement: one order
+            Matrix modelview = translation(x, draws.between(-8000.0f, 8000.0f), -10000.0f);
+            Vector3 target = body->getPosition() + draws.vector(100.0f);
             float radius = draws.between(1.0f, 500.0f);
             Vector3 origin = target + draws.vector(8000.0f);
-            Vector3 direction = (target - origin).normalized();
-            Segment line(origin, target);
-            compare(
-                2,
-                [&](const TreeNode& n, float&) {
-                    return !sphereMissesNode(target, radius, n.center, n.radius);
-                },
-                [&](BodyList& b, TimeList&) { tree.querySphere(target, radius, b); });
-            compare(
-                3,
-                [&](const TreeNode& n, float& t) {
-                    return rayHitsSphere(origin, direction, n.center, n.radius, &t);
-                },
-                [&](BodyList& b, TimeList& t) { tree.queryRay(origin, direction, b, t); });
-            compare(
-                4,
-                [&](const TreeNode& n, float& t) { return line.hitsSphere(n.center, n.radius, t); },
-                [&](BodyList& b, TimeList& t) { tree.querySegment(origin, target, b, t); });
+            Probe probe{SweptSphere(body),
+                        MatrixFrustum(projection, modelview.data()),
+                        target,
+                        origin,
+                        (target - origin).normalized(),
+                        radius,
+                        Segment(origin, target)};
+            // Each query through the literal walk and the snapshot, into lists that hold an
+            // entry already: the tree must append after it.
+            for (std::size_t k = 0; k < queryCount; ++k) {
+                auto accepts = [&](const TreeNode& n, float& t) {
+                    return queries[k].accepts(probe, n, t);
+                };
+                BodyList expected{nullptr};
+                TimeList expectedTimes{-1.0f};
+                walk(accepts, tree.getRoot(), false, expected, expectedTimes, prunedMisses[k]);
+                hits[k] += static_cast<int>(expected.size()) - 1;
+                for (QueryWalk queryWalk : {QueryWalk::Literal, QueryWalk::Snapshot}) {
+                    BodyList found{nullptr};
+                    TimeList times{-1.0f};
+                    tree.setQueryWalk(queryWalk);
+                    queries[k].query(probe, tree, found, times);
+                    ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
+                        << queries[k].name
+                        << (queryWalk == QueryWalk::Literal ? " literal" : " snapshot")
+                        << " query differs from the walk";
+                }
+            }
         }
     }
-    for (int k = 0; k < 5; ++k) { // both hits and pruned misses, or the scenes showed nothing
-        EXPECT_TRUE(hits[k] > 0 && (k == 1 || prunedMisses[k] > 0))
-            << names[k] << ": " << hits[k] << " hits, " << prunedMisses[k] << " pruned misses";
+    for (std::size_t k = 0; k < queryCount; ++k)
+        printf("%s %d %d\n", queries[k].name, hits[k], prunedMisses[k]);
+    for (std::size_t k = 0; k < queryCount; ++k) { // or the scenes showed nothing
+        EXPECT_TRUE(hits[k] > 0 && (!queries[k].prunedMisses || prunedMisses[k] > 0))
+            << queries[k].name << ": " << hits[k] << " hits, " << prunedMisses[k]
+            << " pruned misses";
     }
     // A body that overflows to infinity in x only dies; its leaf is stranded.
     scene.bodies[5]->setVelocity(Vector3(FLT_MAX, 0.0f, 0.0f));
