@@ -57,45 +57,6 @@ void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot) {
     }
 }
 
-template <class Visit>
-void QuerySnapshot::walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const {
-    // visit handles a leaf itself and says whether the walk goes below an inner node.
-    for (std::uint32_t slot = begin; slot < begin + count; ++slot) {
-        if (visit(slot) && !isLeaf(slot)) {
-            walk(childBegin[slot], childCount[slot], visit);
-        }
-    }
-}
-
-void QuerySnapshot::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
-                             TimeList& times) const {
-    auto visit = [&](std::uint32_t slot) {
-        bool leaf = isLeaf(slot);
-        float t;
-        bool hit =
-            rayHitsSphere(origin, direction, center(slot), radius[slot], leaf ? &t : nullptr);
-        if (hit && leaf) {
-            bodies.push_back(body[slot]);
-            times.push_back(t);
-        }
-        return hit;
-    };
-    walk(0, 1, visit);
-}
-
-void QuerySnapshot::querySegment(const Segment& segment, BodyList& bodies, TimeList& times) const {
-    auto visit = [&](std::uint32_t slot) {
-        float time;
-        bool hit = segment.hitsSphere(center(slot), radius[slot], time);
-        if (hit && isLeaf(slot)) {
-            bodies.push_back(body[slot]);
-            times.push_back(time);
-        }
-        return hit;
-    };
-    walk(0, 1, visit);
-}
-
 void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const {
     // The planes cannot change during the query, so they are read once.
     Plane planes[6];
@@ -125,17 +86,6 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
             bodies.push_back(leafBody);
         }
         return false;
-    };
-    walk(0, 1, visit);
-}
-
-void QuerySnapshot::querySphere(const Vector3& center, float radius, BodyList& bodies) const {
-    auto visit = [&](std::uint32_t slot) {
-        bool hit = !sphereMissesNode(center, radius, this->center(slot), this->radius[slot]);
-        if (hit && isLeaf(slot)) {
-            bodies.push_back(body[slot]);
-        }
-        return hit;
     };
     walk(0, 1, visit);
 }

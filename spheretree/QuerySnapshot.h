@@ -40,11 +40,13 @@ public:
     void build(TreeNode* root);
 
     /// The walks: the literal walks' results, appended to the lists in the same order.
-    void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
-                  TimeList& times) const;
-    void querySegment(const Segment& segment, BodyList& bodies, TimeList& times) const;
+    ///
+    /// collect serves every query whose per-node test reads only the node's sphere (the ray,
+    /// the segment, the sphere): hits(center, radius, time) says whether the walk enters an
+    /// inner node or reports a leaf, and on a leaf, when times is not null, stores the leaf's
+    /// time through time (null otherwise). The leaves hit go to bodies, their times to times.
+    template <class Hits> void collect(const Hits& hits, BodyList& bodies, TimeList* times) const;
     void queryFrustum(const Frustum& frustum, BodyList& bodies) const;
-    void querySphere(const Vector3& center, float radius, BodyList& bodies) const;
     void querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const;
     /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
     /// contacts among them are querySweep's results. Reads only.
@@ -88,10 +90,34 @@ private:
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
     }
-    template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const;
+    template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const {
+        // visit handles a leaf itself and says whether the walk goes below an inner node.
+        for (std::uint32_t slot = begin; slot < begin + count; ++slot) {
+            if (visit(slot) && !isLeaf(slot)) {
+                walk(childBegin[slot], childCount[slot], visit);
+            }
+        }
+    }
     template <class Reach>
     void sweepBlock(const SweptSphere& sweep, std::uint32_t begin, std::uint32_t count,
                     Reach& reach) const;
 };
+
+template <class Hits>
+void QuerySnapshot::collect(const Hits& hits, BodyList& bodies, TimeList* times) const {
+    auto visit = [&](std::uint32_t slot) {
+        bool leaf = isLeaf(slot);
+        float time = 0.0f;
+        bool hit = hits(center(slot), radius[slot], leaf && times != nullptr ? &time : nullptr);
+        if (hit && leaf) {
+            bodies.push_back(body[slot]);
+            if (times != nullptr) {
+                times->push_back(time);
+            }
+        }
+        return hit;
+    };
+    walk(0, 1, visit);
+}
 
 } // namespace spheres

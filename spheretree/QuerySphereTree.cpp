@@ -137,7 +137,10 @@ void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, 
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().queryRay(origin, direction, bodies, times);
+        auto hits = [&](const Vector3& center, float radius, float* distance) {
+            return rayHitsSphere(origin, direction, center, radius, distance);
+        };
+        refreshSnapshot().collect(hits, bodies, &times);
         return;
     }
     queryRayNode(origin, direction, root, bodies, times);
@@ -165,11 +168,20 @@ void QuerySphereTree::querySegment(const Vector3& start, const Vector3& end, Bod
     if (!isFinite(start) || !isFinite(end)) {
         return;
     }
+    Segment segment(start, end);
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().querySegment(Segment(start, end), bodies, times);
+        auto hits = [&](const Vector3& center, float radius, float* time) {
+            float t = 0.0f;
+            bool hit = segment.hitsSphere(center, radius, t);
+            if (time != nullptr) {
+                *time = t;
+            }
+            return hit;
+        };
+        refreshSnapshot().collect(hits, bodies, &times);
         return;
     }
-    querySegmentNode(Segment(start, end), root, bodies, times);
+    querySegmentNode(segment, root, bodies, times);
 }
 
 void QuerySphereTree::querySegmentNode(const Segment& segment, TreeNode* node, BodyList& bodies,
@@ -234,7 +246,10 @@ void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList&
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().querySphere(center, radius, bodies);
+        auto hits = [&](const Vector3& nodeCenter, float nodeRadius, float*) {
+            return !sphereMissesNode(center, radius, nodeCenter, nodeRadius);
+        };
+        refreshSnapshot().collect(hits, bodies, nullptr);
         return;
     }
     querySphereNode(center, radius, root, bodies);
