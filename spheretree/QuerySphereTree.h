@@ -77,7 +77,7 @@ public:
     /// tree next changes.
     void querySweepReached(Body* body, std::vector<SweepReach>& reached);
 
-    /// Chooses the walk of the five queries (Snapshot by default).
+    /// Chooses the walk of the queries (Snapshot by default).
     void setQueryWalk(QueryWalk walk) { queryWalk = walk; }
     QueryWalk getQueryWalk() const { return queryWalk; }
     /// Marks the snapshot stale. The tree's own operations do this; code that writes node fields
