@@ -270,9 +270,7 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
             }
         }
     }
-    for (std::size_t k = 0; k < queryCount; ++k)
-        printf("%s %d %d\n", queries[k].name, hits[k], prunedMisses[k]);
-    for (std::size_t k = 0; k < queryCount; ++k) { // or the scenes showed nothing
+    for (std::size_t k = 0; k < queryCount; ++k) { // else the scenes showed nothing
         EXPECT_TRUE(hits[k] > 0 && (!queries[k].prunedMisses || prunedMisses[k] > 0))
             << queries[k].name << ": " << hits[k] << " hits, " << prunedMisses[k]
             << " pruned misses";
