@@ -38,9 +38,9 @@ struct Placement {
 /*
  * The placement rule: which bounding child of a node a leaf descends into. The children are
  * offered in list order, each with its distance score d. A child is a candidate only if it is a
- * bounding node and its d is strictly below that of every bounding child before it: on equal
- * scores the earlier child wins, and a child that would hold the leaf is passed over when an
- * earlier one scores as well, whatever their sizes. A candidate is then
+ * bounding node and its d is strictly below 1e9 and below that of every bounding child before
+ * it: on equal scores the earlier child wins, and a child that would hold the leaf is passed over
+ * when an earlier one scores as well, whatever their sizes. A candidate is then
  * - containing: d - radius is below 0 and below that of every containing candidate before it
  *   (the leaf lies strictly inside it, deeper than in any before);
  * - otherwise growing: d + slack - maxRadius < 0 (grown to slack + d, it would hold the leaf
