@@ -351,24 +351,24 @@ private:
         const char* name;
         void (WorldFuzzer::*apply)();
     };
-    static const Operation operations[17];
-};
-
-// Indexed by code (0 to 16 in this order); fuzz/make_corpus.py writes the same numbers. Codes past
-// the end do nothing.
 #define OPERATION(name)                                                                            \
     { #name, &WorldFuzzer::name }
-const WorldFuzzer::Operation WorldFuzzer::operations[17] = {
-    OPERATION(addBody),      OPERATION(addAgain),
-    OPERATION(removeBody),   OPERATION(step),
-    OPERATION(setPosition),  OPERATION(recall),
-    OPERATION(queryRay),     OPERATION(querySegment),
-    OPERATION(queryFrustum), OPERATION(querySphere),
-    OPERATION(querySweep),   OPERATION(frame),
-    OPERATION(poison),       OPERATION(treeMembership),
-    OPERATION(removeNode),   OPERATION(removeRetiredLeaf),
-    OPERATION(churn)};
+    /// Indexed by code: an operation's code is its position here, for good (fuzz/make_corpus.py
+    /// writes the same numbers), so a new operation goes at the end. Codes past the end do
+    /// nothing.
+    static constexpr Operation operations[] = {
+        OPERATION(addBody),      OPERATION(addAgain),
+        OPERATION(removeBody),   OPERATION(step),
+        OPERATION(setPosition),  OPERATION(recall),
+        OPERATION(queryRay),     OPERATION(querySegment),
+        OPERATION(queryFrustum), OPERATION(querySphere),
+        OPERATION(querySweep),   OPERATION(frame),
+        OPERATION(poison),       OPERATION(treeMembership),
+        OPERATION(removeNode),   OPERATION(removeRetiredLeaf),
+        OPERATION(churn)};
 #undef OPERATION
+    static_assert(std::size(operations) <= codeSlots, "every operation needs a code");
+};
 
 } // namespace
 

@@ -3,16 +3,16 @@
 regress-readded-overflowed-body.bin (the other regress-*.bin files are inputs the fuzzer found).
 
 Each seed is a mode byte followed by operations, encoded as WorldFuzzer.cpp decodes them:
-an operation byte (its fixed code, the Code enum of WorldFuzzer.cpp), then its operands. Range
-mode reads a value as two big-endian bytes k (lo + (hi - lo) * k / 65535); any-float mode reads
-a selector byte (below 32: a boundary value from WorldFuzzer.cpp's table) or a byte >= 32
-followed by the raw little-endian float.
+an operation byte (its fixed code, its position in WorldFuzzer.cpp's table of operations), then
+its operands. Range mode reads a value as two big-endian bytes k (lo + (hi - lo) * k / 65535);
+any-float mode reads a selector byte (below 32: a boundary value from WorldFuzzer.cpp's table of
+boundaries) or a byte >= 32 followed by the raw little-endian float.
 Regenerate with: python3 fuzz/make_corpus.py
 """
 import os
 import struct
 
-# Operation codes: fixed for good, the same numbers as WorldFuzzer.cpp's Code enum.
+# Operation codes: fixed for good, the positions in WorldFuzzer.cpp's table of operations.
 ADD, ADD_AGAIN, REMOVE, STEP, SET_POSITION, RECALL = 0, 1, 2, 3, 4, 5
 RAY, SEGMENT, FRUSTUM, SPHERE, SWEEP, FRAME, POISON = 6, 7, 8, 9, 10, 11, 12
 TREE_MEMBERSHIP, REMOVE_NODE, REMOVE_RETIRED, CHURN = 13, 14, 15, 16

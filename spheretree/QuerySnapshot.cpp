@@ -57,45 +57,6 @@ void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot) {
     }
 }
 
-template <class Visit>
-void QuerySnapshot::walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const {
-    // visit handles a leaf itself and says whether the walk goes below an inner node.
-    for (std::uint32_t slot = begin; slot < begin + count; ++slot) {
-        if (visit(slot) && !isLeaf(slot)) {
-            walk(childBegin[slot], childCount[slot], visit);
-        }
-    }
-}
-
-void QuerySnapshot::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
-                             TimeList& times) const {
-    auto visit = [&](std::uint32_t slot) {
-        bool leaf = isLeaf(slot);
-        float t;
-        bool hit =
-            rayHitsSphere(origin, direction, center(slot), radius[slot], leaf ? &t : nullptr);
-        if (hit && leaf) {
-            bodies.push_back(body[slot]);
-            times.push_back(t);
-        }
-        return hit;
-    };
-    walk(0, 1, visit);
-}
-
-void QuerySnapshot::querySegment(const Segment& segment, BodyList& bodies, TimeList& times) const {
-    auto visit = [&](std::uint32_t slot) {
-        float time;
-        bool hit = segment.hitsSphere(center(slot), radius[slot], time);
-        if (hit && isLeaf(slot)) {
-            bodies.push_back(body[slot]);
-            times.push_back(time);
-        }
-        return hit;
-    };
-    walk(0, 1, visit);
-}
-
 void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const {
     // The planes cannot change during the query, so they are read once.
     Plane planes[6];
@@ -125,17 +86,6 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
             bodies.push_back(leafBody);
         }
         return false;
-    };
-    walk(0, 1, visit);
-}
-
-void QuerySnapshot::querySphere(const Vector3& center, float radius, BodyList& bodies) const {
-    auto visit = [&](std::uint32_t slot) {
-        bool hit = !sphereMissesNode(center, radius, this->center(slot), this->radius[slot]);
-        if (hit && isLeaf(slot)) {
-            bodies.push_back(body[slot]);
-        }
-        return hit;
     };
     walk(0, 1, visit);
 }
@@ -197,37 +147,24 @@ void QuerySnapshot::querySweep(const SweptSphere& sweep, std::vector<SweepReach>
 }
 
 Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float radius) const {
-    // SphereTree::integrateNode's scan, with the distances of a chunk of children computed in one
-    // loop (the same expression, so the same floats) and the nodes read only for the children
-    // whose distance beats every one before: a child that is not a bounding node is skipped
-    // either way, so testing the distance first decides the same.
-    constexpr std::uint32_t chunk = 32;
-    float distances[chunk];
-    float bestDistance = 1e9f;
-    float bestMargin = 0.0f;
-    Placement containing, growing;
-    std::uint32_t begin = childBegin[slot];
-    for (std::uint32_t first = begin, end = begin + childCount[slot]; first < end; first += chunk) {
-        std::uint32_t n = std::min(chunk, end - first);
-        for (std::uint32_t k = 0; k < n; ++k) {
-            distances[k] = (center - this->center(first + k)).length() + radius;
-        }
-        for (std::uint32_t k = 0; k < n; ++k) {
-            float d = distances[k];
-            TreeNode* child = node[first + k];
-            if (!(d < bestDistance) || !(child->flags & TreeNodeFlags::Bounding)) {
-                continue;
+    // The block feeds the rule a chunk at a time: the distances computed in one loop over the
+    // copied centres, which the compiler vectorises, then offered in order; the rule reads a node
+    // only for a child whose distance could count.
+    return choosePlacement([&](auto&& offer) {
+        constexpr std::uint32_t chunk = 32;
+        float distances[chunk];
+        std::uint32_t begin = childBegin[slot];
+        for (std::uint32_t first = begin, end = begin + childCount[slot]; first < end;
+             first += chunk) {
+            std::uint32_t n = std::min(chunk, end - first);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                distances[k] = distanceScore(center, radius, this->center(first + k));
             }
-            bestDistance = d;
-            if (d - child->radius < bestMargin) {
-                bestMargin = d - child->radius;
-                containing = Placement{child, first + k, false, d};
-            } else if (d + child->slack - child->maxRadius < 0.0f) {
-                growing = Placement{child, first + k, true, d};
+            for (std::uint32_t k = 0; k < n; ++k) {
+                offer(node[first + k], distances[k], first + k);
             }
         }
-    }
-    return containing.child != nullptr ? containing : growing;
+    });
 }
 
 std::uint32_t QuerySnapshot::childSlot(std::uint32_t slot, const TreeNode* child) const {

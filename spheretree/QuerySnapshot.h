@@ -2,6 +2,7 @@
 
 #include "body/BodyList.h"
 #include "spheretree/NodeIntersection.h"
+#include "spheretree/Placement.h"
 #include "spheretree/SweptSphere.h"
 
 #include <cstdint>
@@ -22,15 +23,6 @@ struct SweepReach {
     bool contact;
 };
 
-/// Where the placement rule puts a leaf below a node: into a child that contains it, into one
-/// grown around it (to slack + distance), or, with neither, into a new child.
-struct Placement {
-    TreeNode* child = nullptr;
-    std::uint32_t slot = 0;
-    bool grow = false;
-    float distance = 0.0f;
-};
-
 /// A contiguous copy of the nodes reachable from a tree's root, for the queries to walk instead
 /// of the children lists. Each node's children sit together as one block of parallel arrays
 /// (centre, radius, body, the index of the child's own block), in the order of the children
@@ -39,28 +31,32 @@ struct Placement {
 /// test (NodeIntersection.h) and reports the same results in the same order.
 ///
 /// Blocks are laid out depth first, so the subtrees a query descends into lie close together.
-/// The snapshot only reads the tree; the tree rebuilds it after every change (QuerySphereTree).
+/// The snapshot only reads the tree; the tree rebuilds it after every change, and its update
+/// reads it for placement while it still holds what placement needs (QuerySphereTree.h says
+/// when).
 class QuerySnapshot {
 public:
     /// Copies the tree below root (root included).
     void build(TreeNode* root);
 
     /// The walks: the literal walks' results, appended to the lists in the same order.
-    void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
-                  TimeList& times) const;
-    void querySegment(const Segment& segment, BodyList& bodies, TimeList& times) const;
+    ///
+    /// collect serves every query whose per-node test reads only the node's sphere (the ray,
+    /// the segment, the sphere): hits(center, radius, time) says whether the walk enters an
+    /// inner node or reports a leaf, and on a leaf, when times is not null, stores the leaf's
+    /// time through time (null otherwise). The leaves hit go to bodies, their times to times.
+    template <class Hits> void collect(const Hits& hits, BodyList& bodies, TimeList* times) const;
     void queryFrustum(const Frustum& frustum, BodyList& bodies) const;
-    void querySphere(const Vector3& center, float radius, BodyList& bodies) const;
     void querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const;
     /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
     /// contacts among them are querySweep's results. Reads only.
     void querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
 
-    /// The placement rule's scan of the bounding children of the node at slot, for a leaf with
-    /// the given sphere. The children's centres come from the copy, everything else from the
-    /// nodes themselves; valid while the node's children are those copied, in the same order,
-    /// and their centres unchanged (during an update's placements, which add children only to
-    /// new nodes or to nodes the caller then stops scanning here).
+    /// The placement rule (Placement.h) over the block of the node at slot, for a leaf with the
+    /// given sphere; the chosen child's index is its slot. The children's centres come from the
+    /// copy, everything else from the nodes themselves, so it chooses what the rule over the
+    /// children list chooses while the node's bounding children are those copied, in the same
+    /// order, with the same centres.
     Placement place(std::uint32_t slot, const Vector3& center, float radius) const;
     /// The node copied at slot.
     TreeNode* nodeAt(std::uint32_t slot) const { return node[slot]; }
@@ -94,10 +90,34 @@ private:
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
     }
-    template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const;
+    template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const {
+        // visit handles a leaf itself and says whether the walk goes below an inner node.
+        for (std::uint32_t slot = begin; slot < begin + count; ++slot) {
+            if (visit(slot) && !isLeaf(slot)) {
+                walk(childBegin[slot], childCount[slot], visit);
+            }
+        }
+    }
     template <class Reach>
     void sweepBlock(const SweptSphere& sweep, std::uint32_t begin, std::uint32_t count,
                     Reach& reach) const;
 };
+
+template <class Hits>
+void QuerySnapshot::collect(const Hits& hits, BodyList& bodies, TimeList* times) const {
+    auto visit = [&](std::uint32_t slot) {
+        bool leaf = isLeaf(slot);
+        float time = 0.0f;
+        bool hit = hits(center(slot), radius[slot], leaf && times != nullptr ? &time : nullptr);
+        if (hit && leaf) {
+            bodies.push_back(body[slot]);
+            if (times != nullptr) {
+                times->push_back(time);
+            }
+        }
+        return hit;
+    };
+    walk(0, 1, visit);
+}
 
 } // namespace spheres

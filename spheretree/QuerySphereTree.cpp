@@ -3,7 +3,6 @@
 #include "body/Body.h"
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
-#include "spheretree/TreeParameters.h"
 
 #include <cmath>
 #include <cstdio>
@@ -27,27 +26,22 @@ extern unsigned long long frustumNodeVisits;
 QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
 void QuerySphereTree::remove(Body* body) {
-    snapshotStale = true;
-    placingOnSnapshot = false;
+    snapshotState = SnapshotState::Stale;
     SphereTree::remove(body);
 }
 
 void QuerySphereTree::removeNode(TreeNode* node) {
-    snapshotStale = true;
-    placingOnSnapshot = false;
+    snapshotState = SnapshotState::Stale;
     SphereTree::removeNode(node);
 }
 
 void QuerySphereTree::update() {
-    // Until the first recompute or removal, the bounding nodes keep the children and centres
-    // the snapshot copied, so placement may read them there.
-    placingOnSnapshot = !snapshotStale;
-    enteredSlot = QuerySnapshot::noSlot;
-    chosenSlot = QuerySnapshot::noSlot;
-    extended.assign(placingOnSnapshot ? snapshot.size() : 0, 0);
-    snapshotStale = true;
+    if (snapshotState == SnapshotState::Exact) {
+        snapshotState = SnapshotState::Placing;
+        gainedChild.assign(snapshot.size(), 0);
+    }
     SphereTree::update();
-    placingOnSnapshot = false;
+    snapshotState = SnapshotState::Stale;
     for (TreeNode* leaf : escapedLeaves) {
         leaf->body->setAlive(false);
     }
@@ -69,58 +63,41 @@ void QuerySphereTree::update() {
 }
 
 void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
-    snapshotStale = true;
-    if (!placingOnSnapshot) {
+    if (snapshotState != SnapshotState::Placing) {
+        snapshotState = SnapshotState::Stale;
         SphereTree::integrateNode(leaf, parent);
         return;
     }
-    // Where the copy holds parent: the root, the child chosen from the copy, or a child of the
-    // node entered last found in its block. A node the copy lacks is new, so that node (its
-    // parent) has gained a child and its block is no longer complete.
-    std::uint32_t slot = QuerySnapshot::noSlot;
-    if (parent == root) {
-        slot = 0;
-    } else if (chosenSlot != QuerySnapshot::noSlot) {
-        slot = chosenSlot;
-    } else if (enteredSlot != QuerySnapshot::noSlot) {
-        slot = snapshot.childSlot(enteredSlot, parent);
-    }
-    if (slot == QuerySnapshot::noSlot && enteredSlot != QuerySnapshot::noSlot) {
-        extended[enteredSlot] = 1;
-    }
-    enteredSlot = slot;
-    chosenSlot = QuerySnapshot::noSlot;
-    bool attachHere = parent->level == getMaxLevel() || isTooLargeForChild(*parent, leaf->radius);
-    if (attachHere || slot == QuerySnapshot::noSlot || extended[slot]) {
-        SphereTree::integrateNode(leaf, parent);
-        return;
-    }
-    // The same rule as SphereTree::integrateNode, the scan read from the copy.
-    Placement chosen = snapshot.place(slot, leaf->center, leaf->radius);
-    if (chosen.child != nullptr) {
-        if (chosen.grow) {
-            chosen.child->radius = chosen.child->slack + chosen.distance;
+    // SphereTree::integrateNode's descent, each step read from the copy where it still holds
+    // the node's bounding children (see snapshotState). The tree is final, so the descent is a
+    // loop here rather than a call back through the virtual table.
+    std::uint32_t slot = parent == root ? 0 : QuerySnapshot::noSlot;
+    while (!placementStopsAt(*parent, leaf->radius)) {
+        bool copied = slot != QuerySnapshot::noSlot && !gainedChild[slot];
+        Placement chosen = copied ? snapshot.place(slot, leaf->center, leaf->radius)
+                                  : placeAmongChildren(*parent, leaf->center, leaf->radius);
+        if (chosen.child == nullptr) {
+            if (slot != QuerySnapshot::noSlot) {
+                gainedChild[slot] = 1;
+            }
+            slot = QuerySnapshot::noSlot;
+        } else {
+            slot = copied ? chosen.index : snapshot.childSlot(slot, chosen.child);
         }
-        chosenSlot = chosen.slot;
-        this->integrateNode(leaf, chosen.child);
-        return;
+        parent = takePlacement(leaf, parent, chosen);
     }
-    TreeNode* created = new TreeNode(nullptr, 0);
-    parent->addChild(created);
-    created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
-    this->integrateNode(leaf, created);
+    attachLeaf(leaf, parent);
 }
 
 int QuerySphereTree::recomputeNode(TreeNode* node) {
-    snapshotStale = true;
-    placingOnSnapshot = false;
+    snapshotState = SnapshotState::Stale;
     return SphereTree::recomputeNode(node);
 }
 
 const QuerySnapshot& QuerySphereTree::refreshSnapshot() {
-    if (snapshotStale) {
+    if (snapshotState != SnapshotState::Exact) {
         snapshot.build(root);
-        snapshotStale = false;
+        snapshotState = SnapshotState::Exact;
 #ifdef SPHERES_VALIDATE
         std::string fault = snapshot.compareWith(root);
         if (!fault.empty()) {
@@ -160,7 +137,10 @@ void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, 
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().queryRay(origin, direction, bodies, times);
+        auto hits = [&](const Vector3& center, float radius, float* distance) {
+            return rayHitsSphere(origin, direction, center, radius, distance);
+        };
+        refreshSnapshot().collect(hits, bodies, &times);
         return;
     }
     queryRayNode(origin, direction, root, bodies, times);
@@ -188,11 +168,20 @@ void QuerySphereTree::querySegment(const Vector3& start, const Vector3& end, Bod
     if (!isFinite(start) || !isFinite(end)) {
         return;
     }
+    Segment segment(start, end);
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().querySegment(Segment(start, end), bodies, times);
+        auto hits = [&](const Vector3& center, float radius, float* time) {
+            float t = 0.0f;
+            bool hit = segment.hitsSphere(center, radius, t);
+            if (time != nullptr) {
+                *time = t;
+            }
+            return hit;
+        };
+        refreshSnapshot().collect(hits, bodies, &times);
         return;
     }
-    querySegmentNode(Segment(start, end), root, bodies, times);
+    querySegmentNode(segment, root, bodies, times);
 }
 
 void QuerySphereTree::querySegmentNode(const Segment& segment, TreeNode* node, BodyList& bodies,
@@ -257,7 +246,10 @@ void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList&
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().querySphere(center, radius, bodies);
+        auto hits = [&](const Vector3& nodeCenter, float nodeRadius, float*) {
+            return !sphereMissesNode(center, radius, nodeCenter, nodeRadius);
+        };
+        refreshSnapshot().collect(hits, bodies, nullptr);
         return;
     }
     querySphereNode(center, radius, root, bodies);

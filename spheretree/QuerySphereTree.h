@@ -77,12 +77,12 @@ public:
     /// tree next changes.
     void querySweepReached(Body* body, std::vector<SweepReach>& reached);
 
-    /// Chooses the walk of the five queries (Snapshot by default).
+    /// Chooses the walk of the queries (Snapshot by default).
     void setQueryWalk(QueryWalk walk) { queryWalk = walk; }
     QueryWalk getQueryWalk() const { return queryWalk; }
     /// Marks the snapshot stale. The tree's own operations do this; code that writes node fields
     /// directly must call it before the next query.
-    void invalidate() { snapshotStale = true; }
+    void invalidate() { snapshotState = SnapshotState::Stale; }
     /// The snapshot, rebuilt first if the tree changed since it was built.
     const QuerySnapshot& refreshSnapshot();
     /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
@@ -92,14 +92,21 @@ private:
     DebugDraw* debugDraw = nullptr;
     QueryWalk queryWalk = QueryWalk::Snapshot;
     QuerySnapshot snapshot;
-    bool snapshotStale = true;
-    // While an update places leaves on a snapshot that was fresh when it began: the slots of the
-    // node the placement last entered and of the child it chose there, and the nodes that have
-    // gained children since the snapshot was built, by slot (placement scans their lists).
-    bool placingOnSnapshot = false;
-    std::uint32_t enteredSlot = QuerySnapshot::noSlot;
-    std::uint32_t chosenSlot = QuerySnapshot::noSlot;
-    std::vector<char> extended;
+    /*
+     * How far the snapshot matches the tree. The queries walk it only while it is Exact. An
+     * update that begins with it Exact also reads it for placement (Placing), from its start to
+     * its first recompute or removal: until then the bounding nodes change only by placement,
+     * which grows radii and adds children (leaves, and new bounding nodes), while the update's
+     * first phase only detaches leaves. So the copy still holds every copied bounding node's
+     * centre and, for a node that has gained no bounding child, its bounding children in list
+     * order, which is all the rule needs beside what it reads from the nodes themselves
+     * (QuerySnapshot::place). Below a node that gained one (marked in gainedChild, by slot), or
+     * one made in this update, placement scans the children lists instead. Anything else, and
+     * the end of the update, leaves it Stale: the next query rebuilds it.
+     */
+    enum class SnapshotState { Exact, Placing, Stale };
+    SnapshotState snapshotState = SnapshotState::Stale;
+    std::vector<char> gainedChild;
 
     void drawNode(TreeNode* node);
     void queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,

@@ -222,58 +222,29 @@ void SphereTree::queueRecompute(TreeNode* node) {
     recomputeQueue.push_back(node);
 }
 
-bool isTooLargeForChild(const TreeNode& parent, float radius) {
-    return parent.maxRadius * getChildRadiusScale() < radius;
+void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
+    if (placementStopsAt(*parent, leaf->radius)) {
+        attachLeaf(leaf, parent);
+        return;
+    }
+    Placement chosen = placeAmongChildren(*parent, leaf->center, leaf->radius);
+    this->integrateNode(leaf, takePlacement(leaf, parent, chosen));
 }
 
-void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
-    if (parent->level != getMaxLevel() && !isTooLargeForChild(*parent, leaf->radius)) {
-        /*
-         * Choose where below parent the leaf goes. Bounding children are scanned in order, and
-         * one is looked at only if its distance score d = |leaf centre - centre| + leaf radius
-         * is strictly below every score seen before (the earlier child wins ties). Of those:
-         * - a child with d - radius below every margin seen so far contains the leaf: descend;
-         * - otherwise a child with d + slack - maxRadius < 0 could be grown around it.
-         * A containing child beats a growing one; with neither, a new child is made on the leaf.
-         */
-        float bestDistance = 1e9f;
-        float bestMargin = 0.0f;
-        TreeNode* containing = nullptr;
-        TreeNode* growing = nullptr;
-        float growingDistance = 0.0f;
-        for (TreeNode* k : parent->children) {
-            if (!(k->flags & TreeNodeFlags::Bounding)) {
-                continue;
-            }
-            float d = (leaf->center - k->center).length() + leaf->radius;
-            if (!(d < bestDistance)) {
-                continue;
-            }
-            bestDistance = d;
-            if (d - k->radius < bestMargin) {
-                bestMargin = d - k->radius;
-                containing = k;
-            } else if (d + k->slack - k->maxRadius < 0.0f) {
-                growing = k;
-                growingDistance = d;
-            }
-        }
-        if (containing != nullptr) {
-            this->integrateNode(leaf, containing);
-            return;
-        }
-        if (growing != nullptr) {
-            growing->radius = growing->slack + growingDistance;
-            this->integrateNode(leaf, growing);
-            return;
-        }
+TreeNode* SphereTree::takePlacement(TreeNode* leaf, TreeNode* parent, const Placement& chosen) {
+    if (chosen.child == nullptr) {
         TreeNode* created = new TreeNode(nullptr, 0);
         parent->addChild(created);
         created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
-        this->integrateNode(leaf, created);
-        return;
+        return created;
     }
+    if (chosen.grow) {
+        chosen.child->radius = chosen.child->slack + chosen.distance;
+    }
+    return chosen.child;
+}
 
+void SphereTree::attachLeaf(TreeNode* leaf, TreeNode* parent) {
     this->queueRecompute(parent);
     parent->addChild(leaf);
     leaf->parent = parent;

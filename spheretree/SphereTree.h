@@ -1,5 +1,6 @@
 #pragma once
 
+#include "spheretree/Placement.h"
 #include "spheretree/TreeNode.h"
 
 #include <cstddef>
@@ -7,10 +8,6 @@
 namespace spheres {
 
 class Body;
-
-/// Whether a leaf of the given radius is too large for any bounding child of parent; the
-/// placement then hangs it on parent itself (or, below the root, it may stick out of it).
-bool isTooLargeForChild(const TreeNode& parent, float radius);
 
 /// A hierarchy of bounding spheres below a fixed root sphere at the origin, one leaf per body,
 /// brought up to date incrementally by update().
@@ -50,7 +47,8 @@ public:
     virtual void update();
     /// Queues node for placement unless it is queued already or is the root.
     virtual void queueIntegrate(TreeNode* node);
-    /// Places leaf below parent, as deep as the levels allow.
+    /// Places leaf below parent, as deep as the levels allow, by the placement rule
+    /// (Placement.h) over the children lists.
     virtual void integrateNode(TreeNode* leaf, TreeNode* parent);
     /// Queues node for re-fitting unless it is queued already or is the root.
     virtual void queueRecompute(TreeNode* node);
@@ -81,6 +79,12 @@ protected:
     TreeNodeList escapedLeaves;
     TreeNodeList leaves;
     TreeNodeList retiredLeaves;
+
+    /// One step down of a placement below parent: grows the chosen child, or makes a new child
+    /// on the leaf when the rule chose none; returns the node the leaf descends into.
+    TreeNode* takePlacement(TreeNode* leaf, TreeNode* parent, const Placement& chosen);
+    /// The end of a placement: leaf becomes a child of parent, which is queued for recompute.
+    void attachLeaf(TreeNode* leaf, TreeNode* parent);
 
 private:
     static bool isAcceptable(TreeNode* leaf);

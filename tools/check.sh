@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds from scratch with warnings as errors, and runs every test.
+# Installs what is needed, builds from scratch with warnings as errors, and runs every test; the
+# first build also builds the page with Emscripten and tests it in Chromium (label web).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -7,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 build=build-check
 rm -rf "$build"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSPHERES_WERROR=ON
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSPHERES_WERROR=ON -DSPHERES_WEB_TESTS=ON
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 

@@ -6,7 +6,8 @@
 #   tools/install-deps.sh test      all that tools/check.sh needs (the default): the above, then
 #                                   GoogleTest, Google Benchmark, valgrind, the window test
 #                                   tools, gnuplot, clang with its OpenMP, sanitizer and fuzzer
-#                                   runtime, and Bullet for the benchmarks
+#                                   runtime, Bullet for the benchmarks, and for the page
+#                                   Emscripten, Chromium, Node.js and npm
 set -euo pipefail
 
 what=${1:-test}
@@ -86,3 +87,10 @@ install libomp-dev libbullet-dev
 version=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -1)
 [ -n "$version" ] || { echo "install-deps.sh: cannot read clang's version" >&2; exit 1; }
 install_one_of "libclang-rt-$version-dev" "libclang-common-$version-dev"
+
+# The page (tools/web.sh) and its tests: Emscripten builds it, Chromium runs it, Node drives
+# Chromium through puppeteer-core from npm. Node.js and npm only where they are missing: a Node
+# installed from elsewhere brings its own npm, which Debian's npm package conflicts with.
+install emscripten chromium
+command -v node >/dev/null || install nodejs
+command -v npm >/dev/null || install npm

@@ -27,13 +27,13 @@ bool outside(const Plane planes[6], const Vector3& center, float radius) {
     return false;
 }
 
-SphereInstance instance(const Vector3& center, float radius, const std::uint8_t colour[4],
-                        float width = 1.0f, float dashes = 0.0f) {
-    return SphereInstance{{center.x, center.y, center.z},
-                          radius,
-                          {colour[0], colour[1], colour[2], colour[3]},
-                          width,
-                          dashes};
+DrawnSphere instance(const Vector3& center, float radius, const std::uint8_t colour[4],
+                     float width = 1.0f, float dashes = 0.0f) {
+    return DrawnSphere{{center.x, center.y, center.z},
+                       radius,
+                       {colour[0], colour[1], colour[2], colour[3]},
+                       width,
+                       dashes};
 }
 
 // A dash and its gap take about this many pixels of a dashed silhouette.
@@ -99,7 +99,7 @@ void ViewPicture::addBounds(const Vector3& center, float radius, const std::uint
     if (pixels <= 0.0f || (!strong && pixels < faintDotPixels)) {
         return;
     }
-    SphereInstance sphere = instance(c, r, colour, width);
+    DrawnSphere sphere = instance(c, r, colour, width);
     if (setup.shells) {
         // Nested shells add up: even the strong level lets the levels inside show through.
         sphere.colour[3] = std::min(sphere.colour[3], shellAlpha);

@@ -17,7 +17,7 @@ class SweepRecorder;
 /// One sphere as the renderer draws it, in the layout of its instance buffers: a lit body, a
 /// translucent shell, or the silhouette an eye sees of it (the circle where the lines from the
 /// eye touch the sphere).
-struct SphereInstance {
+struct DrawnSphere {
     float center[3];
     float radius;
     /// RGBA; the alpha is the opacity.
@@ -75,17 +75,17 @@ public:
     void drawEscapedLeaf(const Vector3& center, float radius) override;
 
     /// The lit bodies.
-    const std::vector<SphereInstance>& bodies() const { return bodyList; }
+    const std::vector<DrawnSphere>& bodies() const { return bodyList; }
     /// Small or large silhouettes; faint ones are drawn first, strong ones (opaque) over them.
-    const std::vector<SphereInstance>& silhouettes(bool strong, bool large) const {
+    const std::vector<DrawnSphere>& silhouettes(bool strong, bool large) const {
         return silhouetteLists[strong ? 1 : 0][large ? 1 : 0];
     }
     /// Translucent shells (with PictureSetup::shells).
-    const std::vector<SphereInstance>& shells() const { return shellList; }
+    const std::vector<DrawnSphere>& shells() const { return shellList; }
     /// The query's body, drawn lit over everything.
-    const std::vector<SphereInstance>& queryBodies() const { return queryBodyList; }
+    const std::vector<DrawnSphere>& queryBodies() const { return queryBodyList; }
     /// The query's nodes and leaves as small or large silhouettes, drawn over everything.
-    const std::vector<SphereInstance>& querySilhouettes(bool large) const {
+    const std::vector<DrawnSphere>& querySilhouettes(bool large) const {
         return querySilhouetteLists[large ? 1 : 0];
     }
     /// The query body's path over the last step, when a query is recorded.
@@ -107,11 +107,11 @@ private:
     Plane scenePlanes[6];
     LevelStyle styles[LevelLegend::levelCount];
     TreeLevelCounts counts;
-    std::vector<SphereInstance> bodyList;
-    std::vector<SphereInstance> silhouetteLists[2][2];
-    std::vector<SphereInstance> shellList;
-    std::vector<SphereInstance> queryBodyList;
-    std::vector<SphereInstance> querySilhouetteLists[2];
+    std::vector<DrawnSphere> bodyList;
+    std::vector<DrawnSphere> silhouetteLists[2][2];
+    std::vector<DrawnSphere> shellList;
+    std::vector<DrawnSphere> queryBodyList;
+    std::vector<DrawnSphere> querySilhouetteLists[2];
     bool pathShown = false;
     Vector3 pathFrom;
     Vector3 pathTo;

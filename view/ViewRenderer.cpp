@@ -270,15 +270,15 @@ const void* at(std::size_t bytes) {
 void sphereAttributes(GLsizei stride, std::size_t first, GLuint divisor) {
     glEnableVertexAttribArray(Sphere);
     glVertexAttribPointer(Sphere, 4, GL_FLOAT, GL_FALSE, stride,
-                          at(first + offsetof(SphereInstance, center)));
+                          at(first + offsetof(DrawnSphere, center)));
     glVertexAttribDivisor(Sphere, divisor);
     glEnableVertexAttribArray(Colour);
     glVertexAttribPointer(Colour, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                          at(first + offsetof(SphereInstance, colour)));
+                          at(first + offsetof(DrawnSphere, colour)));
     glVertexAttribDivisor(Colour, divisor);
     glEnableVertexAttribArray(Line);
     glVertexAttribPointer(Line, 2, GL_FLOAT, GL_FALSE, stride,
-                          at(first + offsetof(SphereInstance, width)));
+                          at(first + offsetof(DrawnSphere, width)));
     glVertexAttribDivisor(Line, divisor);
 }
 
@@ -343,7 +343,7 @@ bool ViewRenderer::init(std::string& error) {
     glVertexAttribPointer(Mesh, 4, GL_FLOAT, GL_FALSE, 4 * sizeof(float), at(0));
     glGenBuffers(1, &instanceBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
-    sphereAttributes(sizeof(SphereInstance), 0, 1);
+    sphereAttributes(sizeof(DrawnSphere), 0, 1);
 
     glGenVertexArrays(1, &lineArray);
     glBindVertexArray(lineArray);
@@ -372,14 +372,14 @@ void ViewRenderer::use(const Program& program) {
     }
 }
 
-void ViewRenderer::drawSquares(const std::vector<SphereInstance>& spheres, Kind kind) {
+void ViewRenderer::drawSquares(const std::vector<DrawnSphere>& spheres, Kind kind) {
     if (spheres.empty()) {
         return;
     }
     use(squares[kind]);
     // Four corners a sphere, filled anew; the indices only grow.
     corners.clear();
-    for (const SphereInstance& sphere : spheres) {
+    for (const DrawnSphere& sphere : spheres) {
         corners.push_back(Corner{-1.0f, -1.0f, sphere});
         corners.push_back(Corner{1.0f, -1.0f, sphere});
         corners.push_back(Corner{-1.0f, 1.0f, sphere});
@@ -404,14 +404,14 @@ void ViewRenderer::drawSquares(const std::vector<SphereInstance>& spheres, Kind 
                    nullptr);
 }
 
-void ViewRenderer::drawRings(const std::vector<SphereInstance>& spheres) {
+void ViewRenderer::drawRings(const std::vector<DrawnSphere>& spheres) {
     if (spheres.empty()) {
         return;
     }
     use(rings);
     glBindVertexArray(ringArray);
     glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(spheres.size() * sizeof(SphereInstance)),
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(spheres.size() * sizeof(DrawnSphere)),
                  spheres.data(), GL_STREAM_DRAW);
     glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 2 * (ringSegments + 1),
                           static_cast<GLsizei>(spheres.size()));

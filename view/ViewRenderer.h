@@ -15,8 +15,8 @@ namespace spheres {
 /// every pixel casts its ray at the sphere: a body is lit where the ray meets it, with the depth
 /// of that point, a shell is shaded by how it faces the ray, and a silhouette is the band of
 /// pixels whose rays pass the sphere at about its radius. Large silhouettes are rings of
-/// triangles instead, which cover fewer pixels. The window and the browser page both draw
-/// through it; it needs a current context of either kind.
+/// triangles instead, which cover fewer pixels. It compiles unchanged for a desktop GL 3.3 and a
+/// WebGL2 context and needs a current context of either kind.
 class ViewRenderer {
 public:
     ViewRenderer() = default;
@@ -48,7 +48,7 @@ private:
     struct Corner {
         float x;
         float y;
-        SphereInstance sphere;
+        DrawnSphere sphere;
     };
     Program squares[kindCount];
     Program rings;
@@ -73,8 +73,8 @@ private:
     int height = 1;
 
     void use(const Program& program);
-    void drawSquares(const std::vector<SphereInstance>& spheres, Kind kind);
-    void drawRings(const std::vector<SphereInstance>& spheres);
+    void drawSquares(const std::vector<DrawnSphere>& spheres, Kind kind);
+    void drawRings(const std::vector<DrawnSphere>& spheres);
 };
 
 } // namespace spheres

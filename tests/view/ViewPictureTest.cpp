@@ -83,9 +83,9 @@ void expectedSilhouettes(const TreeNode* node, const PictureScene& p,
     }
 }
 
-std::vector<Vector3> centres(const std::vector<SphereInstance>& spheres) {
+std::vector<Vector3> centres(const std::vector<DrawnSphere>& spheres) {
     std::vector<Vector3> out;
-    for (const SphereInstance& s : spheres) {
+    for (const DrawnSphere& s : spheres) {
         out.push_back(Vector3(s.center[0], s.center[1], s.center[2]));
     }
     return out;
@@ -157,7 +157,7 @@ TEST(ViewPictureTest, AQueryIsDrawnOverQuietLevelsTheRejectedDashed) {
     p.picture.addSweep(sweep);
     EXPECT_EQ(p.picture.levelCounts().escaped, 1);
     EXPECT_EQ(std::count_if(p.picture.shells().begin(), p.picture.shells().end(),
-                            [](const SphereInstance& s) {
+                            [](const DrawnSphere& s) {
                                 return s.colour[0] == LevelLegend::escapedColour[0];
                             }),
               1);
@@ -174,12 +174,12 @@ TEST(ViewPictureTest, AQueryIsDrawnOverQuietLevelsTheRejectedDashed) {
         expected += seen ? 1 : 0;
         dashed += seen && !node.accepted ? 1 : 0;
     }
-    std::vector<SphereInstance> query = p.picture.querySilhouettes(false);
+    std::vector<DrawnSphere> query = p.picture.querySilhouettes(false);
     query.insert(query.end(), p.picture.querySilhouettes(true).begin(),
                  p.picture.querySilhouettes(true).end());
     EXPECT_EQ(query.size(), expected);
     EXPECT_EQ(std::count_if(query.begin(), query.end(),
-                            [](const SphereInstance& s) { return s.dashes > 0.0f; }),
+                            [](const DrawnSphere& s) { return s.dashes > 0.0f; }),
               dashed);
     ASSERT_EQ(p.picture.queryBodies().size(), 1u);
     EXPECT_EQ(p.picture.queryBodies()[0].colour[1], ViewPicture::selectedColour[1]);
