@@ -1,5 +1,6 @@
 // Timings of the program's frame through the tree's three walks, through two well-known broad
-// phases and through brute force, and of the tree's three hot operations alone.
+// phases and through brute force, and of the tree's three hot operations alone; then every
+// scene through the tree and the two broad phases.
 #include "bench/BenchMin.h"
 #include "bench/BenchScene.h"
 #include "bench/PeerFrames.h"
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 using namespace spheres;
@@ -43,13 +45,11 @@ int allCores() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-// The frame through the tree; range(1) picks the walk, range(2) the threads (0: all cores).
-void TreeFrame(benchmark::State& state) {
+// Frames of scene through the tree with settings (0 threads: all cores).
+void treeFrames(benchmark::State& state, Scene sceneKind, FrameSettings settings) {
     int bodies = static_cast<int>(state.range(0));
-    FrameSettings settings;
-    settings.walk = static_cast<FrameWalk>(state.range(1));
-    settings.threads = state.range(2) == 0 ? allCores() : static_cast<int>(state.range(2));
-    BenchScene scene(bodies);
+    settings.threads = settings.threads == 0 ? allCores() : settings.threads;
+    BenchScene scene(bodies, sceneKind);
     long long contacts = 0;
     for (auto _ : state) {
         contacts += scene.treeFrame(settings).contacts;
@@ -62,9 +62,9 @@ void TreeFrame(benchmark::State& state) {
 }
 
 // The same frames with a broad phase in place of the tree, built on the warmed-up scene.
-template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
+void peerFrames(benchmark::State& state, Scene sceneKind, PeerFrame* (*make)()) {
     int bodies = static_cast<int>(state.range(0));
-    BenchScene scene(bodies);
+    BenchScene scene(bodies, sceneKind);
     std::unique_ptr<PeerFrame> peer(make());
     long long contacts = 0;
     for (auto _ : state) {
@@ -73,6 +73,18 @@ template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
             peer->frame(scene.bodies.data(), bodies, 0.1f, scene.frustum, scene.visible).contacts;
     }
     reportPerBody(state, bodies, contacts);
+}
+
+// The program's frame through the tree; range(1) picks the walk, range(2) the threads.
+void TreeFrame(benchmark::State& state) {
+    FrameSettings settings;
+    settings.walk = static_cast<FrameWalk>(state.range(1));
+    settings.threads = static_cast<int>(state.range(2));
+    treeFrames(state, Scene::Program, settings);
+}
+
+template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
+    peerFrames(state, Scene::Program, make);
 }
 
 void BruteForceFrame(benchmark::State& state) {
@@ -168,9 +180,44 @@ void registerAll() {
              20);
 }
 
+// Every scene at three sizes through the tree's fastest frame on one thread and on every core,
+// and through the two peers, named Scene/<scene>/<structure>/<bodies> for scripts to read.
+void registerScenes() {
+    for (const SceneInfo& info : sceneCatalogue()) {
+        Scene scene = info.scene;
+        auto tree = [scene](int threads) {
+            return [scene, threads](benchmark::State& state) {
+                FrameSettings settings;
+                settings.threads = threads;
+                treeFrames(state, scene, settings);
+            };
+        };
+        auto peer = [scene](PeerFrame* (*make)()) {
+            return [scene, make](benchmark::State& state) { peerFrames(state, scene, make); };
+        };
+        std::string prefix = std::string("Scene/") + info.name + "/";
+        for (int bodies : {1000, 10000, 100000}) {
+            int repetitions = bodies == 100000 ? 3 : 5;
+            benchmark::IterationCount frames = framesPerRepetition(bodies);
+            repeated(benchmark::RegisterBenchmark((prefix + "tree").c_str(), tree(1))->Arg(bodies),
+                     repetitions, frames);
+            repeated(benchmark::RegisterBenchmark((prefix + "tree-threads").c_str(), tree(0))
+                         ->Arg(bodies),
+                     repetitions, frames);
+            repeated(benchmark::RegisterBenchmark((prefix + "dbvt").c_str(), peer(makeDbvtFrame))
+                         ->Arg(bodies),
+                     repetitions, frames);
+            repeated(benchmark::RegisterBenchmark((prefix + "grid").c_str(), peer(makeGridFrame))
+                         ->Arg(bodies),
+                     repetitions, frames);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     registerAll();
+    registerScenes();
     return runRegisteredBenchmarks(argc, argv);
 }
