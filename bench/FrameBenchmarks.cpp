@@ -45,16 +45,36 @@ int allCores() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-// Frames of scene through the tree with settings (0 threads: all cores).
-void treeFrames(benchmark::State& state, Scene sceneKind, FrameSettings settings) {
+// Frames of scene through the tree with settings (0 threads: all cores). With split set, each
+// frame runs as the World's step (integration and the tree's update) and then the same frame
+// without a step, so that the update's share of the frame can be reported.
+void treeFrames(benchmark::State& state, Scene sceneKind, FrameSettings settings,
+                bool split = false) {
     int bodies = static_cast<int>(state.range(0));
     settings.threads = settings.threads == 0 ? allCores() : settings.threads;
     BenchScene scene(bodies, sceneKind);
-    long long contacts = 0;
+    long long contacts = 0, requeried = 0;
+    std::chrono::duration<double> stepping{0.0}, total{0.0};
     for (auto _ : state) {
-        contacts += scene.treeFrame(settings).contacts;
+        auto started = std::chrono::steady_clock::now();
+        if (split) {
+            scene.world.step(0.1f);
+        }
+        auto stepped = std::chrono::steady_clock::now();
+        scene.visible.clear();
+        FrameOutcome outcome = simulateFrame(scene.world, scene.bodies.data(), bodies, !split, 0.1f,
+                                             scene.frustum, scene.visible, settings);
+        stepping += stepped - started;
+        total += std::chrono::steady_clock::now() - started;
+        contacts += outcome.contacts;
+        requeried += outcome.requeried;
     }
     reportPerBody(state, bodies, contacts);
+    if (split) {
+        state.counters["update_share"] = stepping.count() / total.count();
+        state.counters["requeried_share"] =
+            static_cast<double>(requeried) / (static_cast<double>(state.iterations()) * bodies);
+    }
     state.counters["tree_nodes_per_leaf"] =
         static_cast<double>(scene.world.getTree().countNodes()) / bodies;
     state.counters["snapshot_bytes_per_body"] =
@@ -180,7 +200,8 @@ void registerAll() {
              20);
 }
 
-// Every scene at three sizes through the tree's fastest frame on one thread and on every core,
+// Every scene at three sizes through the tree's fastest frame on one thread (with the update's
+// share of its time and the share of queries its second phase walked again) and on every core,
 // and through the two peers, named Scene/<scene>/<structure>/<bodies> for scripts to read.
 void registerScenes() {
     for (const SceneInfo& info : sceneCatalogue()) {
@@ -189,7 +210,7 @@ void registerScenes() {
             return [scene, threads](benchmark::State& state) {
                 FrameSettings settings;
                 settings.threads = threads;
-                treeFrames(state, scene, settings);
+                treeFrames(state, scene, settings, threads == 1);
             };
         };
         auto peer = [scene](PeerFrame* (*make)()) {
