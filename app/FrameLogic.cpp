@@ -121,10 +121,16 @@ public:
         for (int i = 0; i < count; ++i) {
             first[i] = index.insert(bodies[i], i);
         }
-        leafOwner.resize(snapshot.size(), -1);
-        for (std::uint32_t slot = 0; slot < snapshot.size(); ++slot) {
-            if (snapshot.isLeaf(slot)) {
-                leafOwner[slot] = index.find(snapshot.bodyAt(slot));
+        // Lookups only read the index, so the threads share them.
+        int slots = static_cast<int>(snapshot.size());
+        leafOwner.assign(static_cast<std::size_t>(slots), -1);
+#ifdef _OPENMP
+#pragma omp parallel for num_threads(threads) schedule(static) if (threads > 1)
+#endif
+        for (int slot = 0; slot < slots; ++slot) {
+            auto s = static_cast<std::uint32_t>(slot);
+            if (snapshot.isLeaf(s)) {
+                leafOwner[s] = index.find(snapshot.bodyAt(s));
             }
         }
     }
