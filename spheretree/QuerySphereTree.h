@@ -88,6 +88,10 @@ public:
     void invalidate() { snapshotStale = true; }
     /// The snapshot, rebuilt first if the tree changed since it was built.
     const QuerySnapshot& refreshSnapshot();
+    /// SphereTree::countNodes, without a walk of the tree while the snapshot is fresh (as it is
+    /// after every update that the snapshot walk runs with): the snapshot counted the nodes
+    /// reachable from the root when it copied them.
+    std::size_t countNodes() const;
     /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
     void setDebugDraw(DebugDraw* drawer) { debugDraw = drawer; }
 

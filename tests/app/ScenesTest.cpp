@@ -129,10 +129,11 @@ TEST(ScenesTest, EveryDrawFollowsItsScenesRuleInsideTheRoot) {
                     break;
                 }
             }
-            if (count == 1000) { // the sizes' heavy tail: most small, a few large
+            if (count == 1000) { // the sizes' tail: median near 50 + 4950 / 2^10, a few large
                 std::sort(radii.begin(), radii.end());
                 EXPECT_TRUE(info.scene != Scene::Sizes ||
-                            (radii[500] < 60.0f && radii[990] > 2500.0f));
+                            (radii[500] > 52.0f && radii[500] < 56.0f && radii[990] > 2500.0f))
+                    << radii[500];
             }
         }
         // Another seed, another scene.

@@ -83,6 +83,7 @@ TEST(SphereTreeRandomTest, QueriesMatchAWalkOfEveryNodeWhileBodiesMoveArriveAndL
         }
         ASSERT_EQ(checkTree(tree), "") << "after the step's arrivals or removals";
         ASSERT_EQ(tree.refreshSnapshot().compareWith(tree.getRoot()), "");
+        ASSERT_EQ(tree.countNodes(), static_cast<const SphereTree&>(tree).countNodes());
         if (step % 20 != 0) {
             continue;
         }
