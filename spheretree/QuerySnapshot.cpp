@@ -393,7 +393,8 @@ std::size_t QuerySnapshot::memoryBytes() const {
     return (centerX.capacity() + centerY.capacity() + centerZ.capacity() + radius.capacity()) *
                sizeof(float) +
            body.capacity() * sizeof(Body*) + node.capacity() * sizeof(TreeNode*) +
-           (childBegin.capacity() + childCount.capacity()) * sizeof(std::uint32_t);
+           (childBegin.capacity() + childCount.capacity()) * sizeof(std::uint32_t) +
+           leafWords.capacity() * sizeof(std::uint64_t);
 }
 
 namespace {

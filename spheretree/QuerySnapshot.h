@@ -50,7 +50,6 @@ public:
     /// instructions (AVX2, where the processor has them; on by default) or tests them with
     /// portable code only. Both compute every child's test as the literal walk does.
     void setVectorised(bool on) { vectorised = on && hasVectorPath(); }
-    bool isVectorised() const { return vectorised; }
     /// Whether this build and processor have the vector path.
     static bool hasVectorPath();
 

@@ -79,10 +79,10 @@ public:
 
     /// Chooses the walk of the five queries (Snapshot by default).
     void setQueryWalk(QueryWalk walk) { queryWalk = walk; }
+    QueryWalk getQueryWalk() const { return queryWalk; }
     /// Whether the snapshot's sweep walk may use the processor's vector instructions (by default
     /// where it has them) or runs the portable code that every build has; the same results.
     void setVectorised(bool on) { snapshot.setVectorised(on); }
-    QueryWalk getQueryWalk() const { return queryWalk; }
     /// Marks the snapshot stale. The tree's own operations do this; code that writes node fields
     /// directly must call it before the next query.
     void invalidate() { snapshotStale = true; }
