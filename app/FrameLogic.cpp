@@ -20,7 +20,7 @@ namespace {
 /// Each body in creation order: its contacts, then its earliest contact resolved, so later
 /// bodies see what earlier responses changed. findContacts(i, hits, times) gives body i's
 /// contacts, except for the watched body, whose query runs through the visitor walk;
-/// exchanged(body, hits) follows every exchange applied. Returns the number of exchanges.
+/// exchanged(body, partner) follows every exchange applied. Returns the number of exchanges.
 template <class FindContacts, class Exchanged>
 int resolveInOrder(World& world, Body* const* bodies, int count, const FrameSettings& settings,
                    FindContacts findContacts, Exchanged exchanged) {
@@ -34,9 +34,10 @@ int resolveInOrder(World& world, Body* const* bodies, int count, const FrameSett
         } else {
             findContacts(i, hits, times);
         }
-        if (resolveEarliestContact(body, hits, times)) {
+        Body* partner = nullptr;
+        if (resolveEarliestContact(body, hits, times, &partner)) {
             ++contacts;
-            exchanged(body, hits);
+            exchanged(body, partner);
         }
         hits.clear();
         times.clear();
@@ -49,7 +50,7 @@ int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettin
     return resolveInOrder(
         world, bodies, count, settings,
         [&](int i, BodyList& hits, TimeList& times) { world.querySweep(bodies[i], hits, times); },
-        [](Body*, const BodyList&) {});
+        [](Body*, Body*) {});
 }
 
 /// Body -> the first index it has in the frame's array, in one flat table (open addressing):
@@ -105,9 +106,12 @@ private:
  * and previous positions and radii; a response changes only the two bodies it exchanges
  * between. So phase A runs every query first, read-only and in any order, keeping every leaf
  * each one reached with the exact test's verdict. Phase B then goes through the bodies in
- * order: a body whose own state and the state of every body it reached no earlier response of
- * this frame has touched takes its phase-A contacts, any other queries again. Each response
- * marks the body and every body in its hit list as touched (a superset of the two changed).
+ * order, each response marking its two bodies as touched:
+ * - a body that an earlier response of this frame touched queries again (its sphere moved, so
+ *   its pruning may differ);
+ * - any other reached the same leaves in the same order, and of their verdicts only those of
+ *   touched bodies can differ: those exact tests run again on the bodies as they are now, the
+ *   others are taken from phase A.
  */
 class BatchedSweeps {
 public:
@@ -117,10 +121,16 @@ public:
         for (int i = 0; i < count; ++i) {
             first[i] = index.insert(bodies[i], i);
         }
-        leafOwner.resize(snapshot.size(), -1);
-        for (std::uint32_t slot = 0; slot < snapshot.size(); ++slot) {
-            if (snapshot.isLeaf(slot)) {
-                leafOwner[slot] = index.find(snapshot.bodyAt(slot));
+        // Lookups only read the index, so the threads share them.
+        int slots = static_cast<int>(snapshot.size());
+        leafOwner.assign(static_cast<std::size_t>(slots), -1);
+#ifdef _OPENMP
+#pragma omp parallel for num_threads(threads) schedule(static) if (threads > 1)
+#endif
+        for (int slot = 0; slot < slots; ++slot) {
+            auto s = static_cast<std::uint32_t>(slot);
+            if (snapshot.isLeaf(s)) {
+                leafOwner[s] = index.find(snapshot.bodyAt(s));
             }
         }
     }
@@ -180,25 +190,28 @@ public:
 
     /// Phase B: body i's contacts into hits and times.
     void contactsOf(World& world, int i, BodyList& hits, TimeList& times) {
-        const Span& s = span[i];
-        const std::vector<SweepReach>& records = reached[s.thread];
-        bool fresh = !touched[first[i]];
-        for (std::uint32_t k = s.begin; fresh && k < s.end; ++k) {
-            std::uint32_t leaf = records[k].leaf;
-            int owner = leafOwner[leaf];
-            fresh = owner >= 0 ? !touched[owner] : !touchedElsewhere(snapshot.bodyAt(leaf));
-        }
-        if (!fresh) {
+        if (touched[first[i]]) {
+            ++requeried;
             world.querySweep(bodies[i], hits, times);
             return;
         }
+        const Span& s = span[i];
+        const std::vector<SweepReach>& records = reached[s.thread];
         for (std::uint32_t k = s.begin; k < s.end; ++k) {
-            if (records[k].contact) {
-                hits.push_back(snapshot.bodyAt(records[k].leaf));
-                times.push_back(records[k].time);
+            const SweepReach& record = records[k];
+            Body* other = snapshot.bodyAt(record.leaf);
+            int owner = leafOwner[record.leaf];
+            bool stale = owner >= 0 ? touched[owner] != 0 : touchedElsewhere(other);
+            float t = record.time;
+            if (stale ? SweptSphere(bodies[i]).contactTime(other, t) : record.contact) {
+                hits.push_back(other);
+                times.push_back(t);
             }
         }
     }
+
+    /// Queries phase B walked again.
+    int requeried = 0;
 
     void markTouched(Body* body) {
         int i = index.find(body);
@@ -243,19 +256,20 @@ private:
     }
 };
 
-int sweepBatched(World& world, Body* const* bodies, int count, int threads,
-                 const FrameSettings& settings) {
+FrameOutcome sweepBatched(World& world, Body* const* bodies, int count, int threads,
+                          const FrameSettings& settings) {
     BatchedSweeps batch(world, bodies, count, threads);
     batch.runPhaseA();
-    return resolveInOrder(
+    FrameOutcome outcome;
+    outcome.contacts = resolveInOrder(
         world, bodies, count, settings,
         [&](int i, BodyList& hits, TimeList& times) { batch.contactsOf(world, i, hits, times); },
-        [&](Body* body, const BodyList& hits) {
+        [&](Body* body, Body* partner) {
             batch.markTouched(body);
-            for (Body* hit : hits) {
-                batch.markTouched(hit);
-            }
+            batch.markTouched(partner);
         });
+    outcome.requeried = batch.requeried;
+    return outcome;
 }
 
 } // namespace
@@ -277,7 +291,7 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
     // queries see what earlier responses changed.
     int threads = std::min(settings.threads, count / std::max(1, settings.bodiesPerThread));
     if (settings.walk == FrameWalk::Batched && threads >= 1) {
-        outcome.contacts = sweepBatched(world, bodies, count, threads, settings);
+        outcome = sweepBatched(world, bodies, count, threads, settings);
     } else {
         outcome.contacts = sweepInOrder(world, bodies, count, settings);
     }

@@ -43,6 +43,9 @@ struct FrameOutcome {
     int drawn = 0;
     /// Collision exchanges applied in the frame.
     int contacts = 0;
+    /// Queries the batched frame walked again in its second phase (a response had changed the
+    /// query body before its turn); 0 for the frames that run the queries in order.
+    int requeried = 0;
 };
 
 /// Everything a frame does except drawing: steps world by timeStep if running; then for each of

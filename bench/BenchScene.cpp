@@ -7,8 +7,8 @@
 
 using namespace spheres;
 
-BenchScene::BenchScene(int count, int warmUp) : frustum(defaultCameraFrustum()) {
-    bodies = makeStartScene(world, count, 1, defaultSpread(count));
+BenchScene::BenchScene(int count, Scene scene, int warmUp) : frustum(defaultCameraFrustum()) {
+    bodies = makeSceneStart(world, scene, count, 1, defaultSpread(count));
     for (int i = 0; i < warmUp; ++i) {
         treeFrame();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FrameLogic.h"
+#include "app/Scenes.h"
 #include "body/BodyList.h"
 #include "frustum/MatrixFrustum.h"
 #include "world/World.h"
@@ -9,14 +10,15 @@
 
 using namespace spheres;
 
-/// A benchmark scene: the program's start-up scene with n bodies at the density of the 100-body
-/// scene, run for a number of warm-up frames with the default camera. Owns its bodies.
+/// A benchmark scene: a start scene (the program's by default) with n bodies at the density of
+/// the 100-body scene, run for a number of warm-up frames with the default camera. Owns its
+/// bodies.
 class BenchScene {
 public:
     /// Frames run before measuring: measurements start at frame 11.
     static constexpr int warmUpFrames = 10;
 
-    BenchScene(int bodies, int warmUp = warmUpFrames);
+    explicit BenchScene(int bodies, Scene scene = Scene::Program, int warmUp = warmUpFrames);
     BenchScene(const BenchScene&) = delete;
     BenchScene& operator=(const BenchScene&) = delete;
     ~BenchScene();

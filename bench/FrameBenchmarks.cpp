@@ -1,5 +1,6 @@
 // Timings of the program's frame through the tree's three walks, through two well-known broad
-// phases and through brute force, and of the tree's three hot operations alone.
+// phases and through brute force, and of the tree's three hot operations alone; then every
+// scene through the tree and the two broad phases.
 #include "bench/BenchMin.h"
 #include "bench/BenchScene.h"
 #include "bench/PeerFrames.h"
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 
 using namespace spheres;
@@ -43,18 +45,36 @@ int allCores() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-// The frame through the tree; range(1) picks the walk, range(2) the threads (0: all cores).
-void TreeFrame(benchmark::State& state) {
+// Frames of scene through the tree with settings (0 threads: all cores). With split set, each
+// frame runs as the World's step (integration and the tree's update) and then the same frame
+// without a step, so that the update's share of the frame can be reported.
+void treeFrames(benchmark::State& state, Scene sceneKind, FrameSettings settings,
+                bool split = false) {
     int bodies = static_cast<int>(state.range(0));
-    FrameSettings settings;
-    settings.walk = static_cast<FrameWalk>(state.range(1));
-    settings.threads = state.range(2) == 0 ? allCores() : static_cast<int>(state.range(2));
-    BenchScene scene(bodies);
-    long long contacts = 0;
+    settings.threads = settings.threads == 0 ? allCores() : settings.threads;
+    BenchScene scene(bodies, sceneKind);
+    long long contacts = 0, requeried = 0;
+    std::chrono::duration<double> stepping{0.0}, total{0.0};
     for (auto _ : state) {
-        contacts += scene.treeFrame(settings).contacts;
+        auto started = std::chrono::steady_clock::now();
+        if (split) {
+            scene.world.step(0.1f);
+        }
+        auto stepped = std::chrono::steady_clock::now();
+        scene.visible.clear();
+        FrameOutcome outcome = simulateFrame(scene.world, scene.bodies.data(), bodies, !split, 0.1f,
+                                             scene.frustum, scene.visible, settings);
+        stepping += stepped - started;
+        total += std::chrono::steady_clock::now() - started;
+        contacts += outcome.contacts;
+        requeried += outcome.requeried;
     }
     reportPerBody(state, bodies, contacts);
+    if (split) {
+        state.counters["update_share"] = stepping.count() / total.count();
+        state.counters["requeried_share"] =
+            static_cast<double>(requeried) / (static_cast<double>(state.iterations()) * bodies);
+    }
     state.counters["tree_nodes_per_leaf"] =
         static_cast<double>(scene.world.getTree().countNodes()) / bodies;
     state.counters["snapshot_bytes_per_body"] =
@@ -62,9 +82,9 @@ void TreeFrame(benchmark::State& state) {
 }
 
 // The same frames with a broad phase in place of the tree, built on the warmed-up scene.
-template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
+void peerFrames(benchmark::State& state, Scene sceneKind, PeerFrame* (*make)()) {
     int bodies = static_cast<int>(state.range(0));
-    BenchScene scene(bodies);
+    BenchScene scene(bodies, sceneKind);
     std::unique_ptr<PeerFrame> peer(make());
     long long contacts = 0;
     for (auto _ : state) {
@@ -73,6 +93,18 @@ template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
             peer->frame(scene.bodies.data(), bodies, 0.1f, scene.frustum, scene.visible).contacts;
     }
     reportPerBody(state, bodies, contacts);
+}
+
+// The program's frame through the tree; range(1) picks the walk, range(2) the threads.
+void TreeFrame(benchmark::State& state) {
+    FrameSettings settings;
+    settings.walk = static_cast<FrameWalk>(state.range(1));
+    settings.threads = static_cast<int>(state.range(2));
+    treeFrames(state, Scene::Program, settings);
+}
+
+template <PeerFrame* (*make)()> void PeerFrameBench(benchmark::State& state) {
+    peerFrames(state, Scene::Program, make);
 }
 
 void BruteForceFrame(benchmark::State& state) {
@@ -168,9 +200,45 @@ void registerAll() {
              20);
 }
 
+// Every scene at three sizes through the tree's fastest frame on one thread (with the update's
+// share of its time and the share of queries its second phase walked again) and on every core,
+// and through the two peers, named Scene/<scene>/<structure>/<bodies> for scripts to read.
+void registerScenes() {
+    for (const SceneInfo& info : sceneCatalogue()) {
+        Scene scene = info.scene;
+        auto tree = [scene](int threads) {
+            return [scene, threads](benchmark::State& state) {
+                FrameSettings settings;
+                settings.threads = threads;
+                treeFrames(state, scene, settings, threads == 1);
+            };
+        };
+        auto peer = [scene](PeerFrame* (*make)()) {
+            return [scene, make](benchmark::State& state) { peerFrames(state, scene, make); };
+        };
+        std::string prefix = std::string("Scene/") + info.name + "/";
+        for (int bodies : {1000, 10000, 100000}) {
+            int repetitions = bodies == 100000 ? 3 : 5;
+            benchmark::IterationCount frames = framesPerRepetition(bodies);
+            repeated(benchmark::RegisterBenchmark((prefix + "tree").c_str(), tree(1))->Arg(bodies),
+                     repetitions, frames);
+            repeated(benchmark::RegisterBenchmark((prefix + "tree-threads").c_str(), tree(0))
+                         ->Arg(bodies),
+                     repetitions, frames);
+            repeated(benchmark::RegisterBenchmark((prefix + "dbvt").c_str(), peer(makeDbvtFrame))
+                         ->Arg(bodies),
+                     repetitions, frames);
+            repeated(benchmark::RegisterBenchmark((prefix + "grid").c_str(), peer(makeGridFrame))
+                         ->Arg(bodies),
+                     repetitions, frames);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     registerAll();
+    registerScenes();
     return runRegisteredBenchmarks(argc, argv);
 }

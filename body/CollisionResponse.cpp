@@ -4,7 +4,8 @@
 
 namespace spheres {
 
-bool resolveEarliestContact(Body* body, const BodyList& hits, const TimeList& times) {
+bool resolveEarliestContact(Body* body, const BodyList& hits, const TimeList& times,
+                            Body** partner) {
     if (times.empty()) {
         return false;
     }
@@ -17,10 +18,13 @@ bool resolveEarliestContact(Body* body, const BodyList& hits, const TimeList& ti
             picked = *hit;
         }
     }
-    if (picked == nullptr) {
+    if (picked == nullptr || !resolveCollision(body, picked, best)) {
         return false;
     }
-    return resolveCollision(body, picked, best);
+    if (partner != nullptr) {
+        *partner = picked;
+    }
+    return true;
 }
 
 bool resolveCollision(Body* a, Body* b, float t) {

@@ -7,12 +7,166 @@
 #include <algorithm>
 #include <cstring>
 
+// The sweep walk's AVX2 path, chosen at run time, exists where the compiler can target it.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define SPHERES_AVX2_PATH 1
+#include <immintrin.h>
+#else
+#define SPHERES_AVX2_PATH 0
+#endif
+
 namespace spheres {
 
 #ifdef SPHERES_COUNT_VISITS
 extern unsigned long long sweepNodeVisits;
 extern unsigned long long frustumNodeVisits;
 #endif
+
+namespace {
+
+/// The sweep walk's view of the arrays.
+struct SweepArrays {
+    const float* centerX;
+    const float* centerY;
+    const float* centerZ;
+    const float* radius;
+    const std::uint64_t* leafWords;
+    const std::uint32_t* childBegin;
+    const std::uint32_t* childCount;
+    Body* const* body;
+
+    /// The leaf bits of the slots first to first + 31.
+    std::uint32_t leafBits(std::uint32_t first) const {
+        std::uint32_t shift = first & 63u;
+        std::uint64_t low = leafWords[first >> 6] >> shift;
+        std::uint64_t high = (leafWords[(first >> 6) + 1] << 1) << (63u - shift);
+        return static_cast<std::uint32_t>(low | high);
+    }
+};
+
+/// The query's present sphere, as the per-node test reads it.
+struct Probe {
+    float x, y, z, radius;
+};
+
+/// Each child's test as sphereMissesNode computes it, for the eight children from slot on (the
+/// arrays' spare entries cover a group that runs past a block's end): bit k is set when child
+/// slot + k is missed. Portable code the compiler may turn into vector compares.
+struct PortableLanes {
+    static std::uint32_t missedBits(const SweepArrays& a, const Probe& p, std::uint32_t slot) {
+        Vector3 position(p.x, p.y, p.z);
+        std::uint32_t missed = 0;
+        for (std::uint32_t k = 0; k < 8; ++k) {
+            Vector3 center(a.centerX[slot + k], a.centerY[slot + k], a.centerZ[slot + k]);
+            missed |= static_cast<std::uint32_t>(
+                          sphereMissesNode(position, p.radius, center, a.radius[slot + k]))
+                      << k;
+        }
+        return missed;
+    }
+};
+
+#if SPHERES_AVX2_PATH
+/// The same with AVX2 instructions: each lane computes sphereMissesNode's operations in the same
+/// order (no fused multiply-add), and the comparison's lanes become the bits in one movemask.
+struct Avx2Lanes {
+    __attribute__((target("avx2"))) static std::uint32_t
+    missedBits(const SweepArrays& a, const Probe& p, std::uint32_t slot) {
+        __m256 dx = _mm256_sub_ps(_mm256_set1_ps(p.x), _mm256_loadu_ps(a.centerX + slot));
+        __m256 dy = _mm256_sub_ps(_mm256_set1_ps(p.y), _mm256_loadu_ps(a.centerY + slot));
+        __m256 dz = _mm256_sub_ps(_mm256_set1_ps(p.z), _mm256_loadu_ps(a.centerZ + slot));
+        __m256 sum = _mm256_add_ps(_mm256_loadu_ps(a.radius + slot), _mm256_set1_ps(p.radius));
+        __m256 d2 = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)),
+                                  _mm256_mul_ps(dz, dz));
+        __m256 missed = _mm256_cmp_ps(_mm256_mul_ps(sum, sum), d2, _CMP_LE_OQ);
+        return static_cast<std::uint32_t>(_mm256_movemask_ps(missed));
+    }
+};
+#endif
+
+/// Up to 32 children of a block still to visit: those the walk goes to (accepted inner nodes and
+/// every leaf: the sweep reaches each leaf below an accepted node and never tests it as a node)
+/// as bits over the slots from first, and which of them are leaves.
+struct Pending {
+    std::uint32_t first, end, visit, leaves;
+};
+
+/// The chunk of the block [first, end) that starts at first, tested.
+template <class Lanes>
+__attribute__((always_inline)) inline Pending openChunk(const SweepArrays& a, const Probe& p,
+                                                        std::uint32_t first, std::uint32_t end) {
+    std::uint32_t n = std::min(32u, end - first);
+#ifdef SPHERES_COUNT_VISITS
+    sweepNodeVisits += n;
+#endif
+    std::uint32_t missed = 0;
+    for (std::uint32_t g = 0; g < n; g += 8) {
+        missed |= Lanes::missedBits(a, p, first + g) << g;
+    }
+    std::uint32_t leaves = a.leafBits(first);
+    std::uint32_t all = n >= 32 ? 0xffffffffu : (1u << n) - 1u;
+    return Pending{first, end, (~missed | leaves) & all, leaves};
+}
+
+/// The sweep walk: depth first, children in list order, each block's children tested a chunk at
+/// a time and the marked ones then taken in order by their bits, without a branch per child.
+/// The stack holds one chunk per level below the root; reach(slot) gets each leaf reached other
+/// than the query body's own.
+template <class Lanes, class Reach>
+__attribute__((always_inline)) inline void walkSweep(const SweepArrays& a, const SweptSphere& sweep,
+                                                     Pending* stack, Reach& reach) {
+    const Probe probe{sweep.position.x, sweep.position.y, sweep.position.z, sweep.radius};
+    std::size_t top = 0;
+    stack[0] = openChunk<Lanes>(a, probe, 0, 1);
+    for (;;) {
+        Pending& pending = stack[top];
+        if (pending.visit == 0) {
+            if (pending.end - pending.first > 32) {
+                pending = openChunk<Lanes>(a, probe, pending.first + 32, pending.end);
+            } else if (top-- == 0) {
+                return;
+            }
+            continue;
+        }
+        std::uint32_t k = static_cast<std::uint32_t>(__builtin_ctz(pending.visit));
+        pending.visit &= pending.visit - 1;
+        std::uint32_t slot = pending.first + k;
+        if (pending.leaves >> k & 1u) {
+            if (a.body[slot] != sweep.body) {
+                reach(slot);
+            }
+        } else {
+            std::uint32_t begin = a.childBegin[slot];
+            stack[++top] = openChunk<Lanes>(a, probe, begin, begin + a.childCount[slot]);
+        }
+    }
+}
+
+template <class Reach>
+void sweepPortable(const SweepArrays& a, const SweptSphere& sweep, Pending* stack, Reach& reach) {
+    walkSweep<PortableLanes>(a, sweep, stack, reach);
+}
+
+#if SPHERES_AVX2_PATH
+template <class Reach>
+__attribute__((target("avx2"))) void sweepAvx2(const SweepArrays& a, const SweptSphere& sweep,
+                                               Pending* stack, Reach& reach) {
+    walkSweep<Avx2Lanes>(a, sweep, stack, reach);
+}
+#endif
+
+} // namespace
+
+QuerySnapshot::QuerySnapshot() : vectorised(hasVectorPath()) {}
+
+bool QuerySnapshot::hasVectorPath() {
+#if SPHERES_AVX2_PATH
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
 
 void QuerySnapshot::build(TreeNode* root) {
     // Clearing keeps the capacity: after the first build of a frame loop nothing is allocated.
@@ -24,7 +178,16 @@ void QuerySnapshot::build(TreeNode* root) {
     childBegin.clear();
     childCount.clear();
     append(root);
-    copyChildren(root, 0);
+    depth = 0;
+    copyChildren(root, 0, 0);
+    // The spare entries past the last block: spheres that no walk uses.
+    for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
+        values->resize(size() + 8, 0.0f);
+    }
+    leafWords.assign(size() / 64 + 2, 0u);
+    for (std::uint32_t slot = 0; slot < size(); ++slot) {
+        leafWords[slot >> 6] |= static_cast<std::uint64_t>(isLeaf(slot)) << (slot & 63u);
+    }
 }
 
 std::uint32_t QuerySnapshot::append(TreeNode* copied) {
@@ -40,7 +203,7 @@ std::uint32_t QuerySnapshot::append(TreeNode* copied) {
     return static_cast<std::uint32_t>(radius.size() - 1);
 }
 
-void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot) {
+void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
     if (isLeaf(slot)) {
         return;
     }
@@ -50,10 +213,11 @@ void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot) {
         append(child);
     }
     childBegin[slot] = begin;
+    depth = std::max(depth, level + 1);
     childCount[slot] = static_cast<std::uint32_t>(radius.size()) - begin;
     std::uint32_t next = begin;
     for (const TreeNode* child : node->children) {
-        copyChildren(child, next++);
+        copyChildren(child, next++, level + 1);
     }
 }
 
@@ -90,39 +254,21 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
     walk(0, 1, visit);
 }
 
-template <class Reach>
-void QuerySnapshot::sweepBlock(const SweptSphere& sweep, std::uint32_t begin, std::uint32_t count,
-                               Reach& reach) const {
-#ifdef SPHERES_COUNT_VISITS
-    sweepNodeVisits += count;
-#endif
-    // The block is tested in chunks of 32: one loop over the arrays that the compiler
-    // vectorises, marking the children to visit (accepted inner nodes, and every leaf: the sweep
-    // reaches each leaf below an accepted node and never tests it as a node); then the marked
-    // ones in list order, found by their bits without a branch per child.
-    constexpr std::uint32_t chunk = 32;
-    unsigned char visit[chunk];
-    for (std::uint32_t first = begin, end = begin + count; first < end; first += chunk) {
-        std::uint32_t n = std::min(chunk, end - first);
-        for (std::uint32_t k = 0; k < n; ++k) {
-            std::uint32_t slot = first + k;
-            bool missed =
-                sphereMissesNode(sweep.position, sweep.radius, center(slot), radius[slot]);
-            visit[k] = static_cast<unsigned char>(!missed | (childBegin[slot] == leafMark));
-        }
-        std::uint32_t marked = 0;
-        for (std::uint32_t k = 0; k < n; ++k) {
-            marked |= static_cast<std::uint32_t>(visit[k]) << k;
-        }
-        for (; marked != 0; marked &= marked - 1) {
-            std::uint32_t slot = first + static_cast<std::uint32_t>(__builtin_ctz(marked));
-            if (!isLeaf(slot)) {
-                sweepBlock(sweep, childBegin[slot], childCount[slot], reach);
-            } else if (body[slot] != sweep.body) {
-                reach(slot);
-            }
-        }
+template <class Reach> void QuerySnapshot::sweep(const SweptSphere& sweep, Reach& reach) const {
+    SweepArrays arrays{centerX.data(),   centerY.data(),    centerZ.data(),    radius.data(),
+                       leafWords.data(), childBegin.data(), childCount.data(), body.data()};
+    // One pending chunk per level: on the stack for any tree of reasonable depth.
+    constexpr std::size_t kept = 32;
+    Pending local[kept];
+    std::vector<Pending> deep(depth + 1 > kept ? depth + 1 : 0);
+    Pending* stack = deep.empty() ? local : deep.data();
+#if SPHERES_AVX2_PATH
+    if (vectorised) {
+        sweepAvx2(arrays, sweep, stack, reach);
+        return;
     }
+#endif
+    sweepPortable(arrays, sweep, stack, reach);
 }
 
 void QuerySnapshot::querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const {
@@ -134,7 +280,7 @@ void QuerySnapshot::querySweep(const SweptSphere& sweep, BodyList& bodies, TimeL
             times.push_back(t);
         }
     };
-    sweepBlock(sweep, 0, 1, reach);
+    this->sweep(sweep, reach);
 }
 
 void QuerySnapshot::querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const {
@@ -143,7 +289,7 @@ void QuerySnapshot::querySweep(const SweptSphere& sweep, std::vector<SweepReach>
         bool contact = sweep.contactTime(body[slot], t);
         reached.push_back(SweepReach{slot, t, contact});
     };
-    sweepBlock(sweep, 0, 1, reach);
+    this->sweep(sweep, reach);
 }
 
 Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float radius) const {
@@ -167,6 +313,7 @@ Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float 
     });
 }
 
+
 std::uint32_t QuerySnapshot::childSlot(std::uint32_t slot, const TreeNode* child) const {
     if (slot >= size() || isLeaf(slot)) {
         return noSlot;
@@ -184,7 +331,8 @@ std::size_t QuerySnapshot::memoryBytes() const {
     return (centerX.capacity() + centerY.capacity() + centerZ.capacity() + radius.capacity()) *
                sizeof(float) +
            body.capacity() * sizeof(Body*) + node.capacity() * sizeof(TreeNode*) +
-           (childBegin.capacity() + childCount.capacity()) * sizeof(std::uint32_t);
+           (childBegin.capacity() + childCount.capacity()) * sizeof(std::uint32_t) +
+           leafWords.capacity() * sizeof(std::uint64_t);
 }
 
 namespace {
@@ -208,7 +356,8 @@ std::string QuerySnapshot::compareWith(const TreeNode* root) const {
             return where + "missing";
         }
         bool leaf = node->flags & TreeNodeFlags::Leaf;
-        if (leaf != isLeaf(slot) || (leaf && node->body != body[slot]) ||
+        bool leafBit = leafWords[slot >> 6] >> (slot & 63u) & 1u;
+        if (leaf != isLeaf(slot) || leaf != leafBit || (leaf && node->body != body[slot]) ||
             node != this->node[slot]) {
             return where + "leaf flag or body differs from the tree's";
         }

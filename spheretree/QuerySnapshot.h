@@ -36,8 +36,16 @@ struct SweepReach {
 /// when).
 class QuerySnapshot {
 public:
+    QuerySnapshot();
+
     /// Copies the tree below root (root included).
     void build(TreeNode* root);
+    /// Whether the sweep walk may test a block's children with the processor's vector
+    /// instructions (AVX2, where the processor has them; on by default) or tests them with
+    /// portable code only. Both compute every child's test as the literal walk does.
+    void setVectorised(bool on) { vectorised = on && hasVectorPath(); }
+    /// Whether this build and processor have the vector path.
+    static bool hasVectorPath();
 
     /// The walks: the literal walks' results, appended to the lists in the same order.
     ///
@@ -65,7 +73,7 @@ public:
     static constexpr std::uint32_t noSlot = 0xffffffffu;
 
     /// Number of nodes copied (root included).
-    std::size_t size() const { return radius.size(); }
+    std::size_t size() const { return node.size(); }
     /// Bytes held by the arrays.
     std::size_t memoryBytes() const;
     /// Whether node index slot (0 to size() - 1) is a leaf, and its body if so. Leaves in index
@@ -84,9 +92,16 @@ private:
     std::vector<TreeNode*> node;
     /// Index of the node's own block of children (leafMark for a leaf) and its length.
     std::vector<std::uint32_t> childBegin, childCount;
+    /// Bit slot % 64 of word slot / 64 is set for a leaf, so the leaves among a block's
+    /// children are a shift away. The sphere arrays and this one end in spare entries that the
+    /// sweep walk may read past a block's end.
+    std::vector<std::uint64_t> leafWords;
+    /// Levels of blocks below the root's.
+    std::size_t depth = 0;
+    bool vectorised = true;
 
     std::uint32_t append(TreeNode* node);
-    void copyChildren(const TreeNode* node, std::uint32_t slot);
+    void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level);
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
     }
@@ -98,9 +113,8 @@ private:
             }
         }
     }
-    template <class Reach>
-    void sweepBlock(const SweptSphere& sweep, std::uint32_t begin, std::uint32_t count,
-                    Reach& reach) const;
+    /// The sweep walk from the root: reach(slot) for every leaf reached, in the walk's order.
+    template <class Reach> void sweep(const SweptSphere& sweep, Reach& reach) const;
 };
 
 template <class Hits>

@@ -4,6 +4,7 @@
 #include "frustum/Frustum.h"
 #include "spheretree/SweepVisitor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +108,26 @@ const QuerySnapshot& QuerySphereTree::refreshSnapshot() {
 #endif
     }
     return snapshot;
+}
+
+std::size_t QuerySphereTree::countNodes() const {
+    if (snapshotState != SnapshotState::Exact) {
+        return SphereTree::countNodes();
+    }
+    // A fresh snapshot copied every node reachable from the root; the waiting and the stranded
+    // leaves are the rest.
+    auto stranded = std::count_if(retiredLeaves.begin(), retiredLeaves.end(),
+                                  [](const TreeNode* leaf) { return leaf->parent == nullptr; });
+    std::size_t count =
+        snapshot.size() + integrateQueue.size() + static_cast<std::size_t>(stranded);
+#ifdef SPHERES_VALIDATE
+    if (count != SphereTree::countNodes()) {
+        std::fprintf(stderr, "node count %zu differs from the tree's %zu\n", count,
+                     SphereTree::countNodes());
+        std::abort();
+    }
+#endif
+    return count;
 }
 
 // The literal walks below visit the live children lists: no query changes the tree, so no copy is

@@ -80,11 +80,18 @@ public:
     /// Chooses the walk of the queries (Snapshot by default).
     void setQueryWalk(QueryWalk walk) { queryWalk = walk; }
     QueryWalk getQueryWalk() const { return queryWalk; }
+    /// Whether the snapshot's sweep walk may use the processor's vector instructions (by default
+    /// where it has them) or runs the portable code that every build has; the same results.
+    void setVectorised(bool on) { snapshot.setVectorised(on); }
     /// Marks the snapshot stale. The tree's own operations do this; code that writes node fields
     /// directly must call it before the next query.
     void invalidate() { snapshotState = SnapshotState::Stale; }
     /// The snapshot, rebuilt first if the tree changed since it was built.
     const QuerySnapshot& refreshSnapshot();
+    /// SphereTree::countNodes, without a walk of the tree while the snapshot is fresh (as it is
+    /// after every update that the snapshot walk runs with): the snapshot counted the nodes
+    /// reachable from the root when it copied them.
+    std::size_t countNodes() const;
     /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
     void setDebugDraw(DebugDraw* drawer) { debugDraw = drawer; }
 

@@ -56,7 +56,9 @@ TEST(CollisionResponseTest, EarliestContactPicksTheFirstSmallestTime) {
         for (int i : c.hits) {
             hits.push_back(&others[i]);
         }
-        EXPECT_EQ(resolveEarliestContact(&body, hits, c.times), c.picked >= 0) << c.label;
+        Body* partner = &body; // untouched without an exchange
+        EXPECT_EQ(resolveEarliestContact(&body, hits, c.times, &partner), c.picked >= 0) << c.label;
+        EXPECT_EQ(partner, c.picked >= 0 ? &others[c.picked] : &body) << c.label;
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(others[i].getVelocity() == Vector3::zero, i != c.picked) << c.label << i;
         }

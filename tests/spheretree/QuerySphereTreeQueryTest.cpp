@@ -125,6 +125,16 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
     }
 }
 
+/// The tree's walks: the literal one, and the snapshot's with and without vector instructions.
+struct Walk {
+    QueryWalk walk;
+    bool vectorised;
+    const char* name;
+};
+static const Walk walks[] = {{QueryWalk::Literal, true, "literal"},
+                             {QueryWalk::Snapshot, true, "snapshot"},
+                             {QueryWalk::Snapshot, false, "portable snapshot"}};
+
 /// What one probe of the scene asks, aimed at one body: its sweep, a view from a camera at a
 /// random place, and a sphere, a ray and a segment aimed near it (at leaves outside an ancestor
 /// too).
@@ -231,6 +241,7 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
         }
         ASSERT_EQ(checkTree(tree), "") << "after the step's arrivals or removals";
         ASSERT_EQ(tree.refreshSnapshot().compareWith(tree.getRoot()), "");
+        ASSERT_EQ(tree.countNodes(), static_cast<const SphereTree&>(tree).countNodes());
         if (step % 20 != 0) {
             continue;
         }
@@ -257,15 +268,14 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
                 TimeList expectedTimes{-1.0f};
                 walk(accepts, tree.getRoot(), false, expected, expectedTimes, prunedMisses[k]);
                 hits[k] += static_cast<int>(expected.size()) - 1;
-                for (QueryWalk queryWalk : {QueryWalk::Literal, QueryWalk::Snapshot}) {
+                for (const Walk& walk : walks) {
                     BodyList found{nullptr};
                     TimeList times{-1.0f};
-                    tree.setQueryWalk(queryWalk);
+                    tree.setQueryWalk(walk.walk);
+                    tree.setVectorised(walk.vectorised);
                     queries[k].query(probe, tree, found, times);
                     ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
-                        << queries[k].name
-                        << (queryWalk == QueryWalk::Literal ? " literal" : " snapshot")
-                        << " query differs from the walk";
+                        << queries[k].name << " " << walk.name << " query differs from the walk";
                 }
             }
         }
@@ -288,4 +298,61 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
     EXPECT_TRUE(std::any_of(scene.bodies.begin(), scene.bodies.end(),
                             [](Body* b) { return !b->isAlive(); }) &&
                 tree.getLeaves().size() > 5 && tree.getIntegrateQueue().size() == 5);
+}
+
+// The sweep through every walk on thousands of small scenes, crowded or sparse, moving or at rest,
+// so that blocks of every width (past 32 and 64 children too) meet queries that accept, reject
+// and straddle them: the same contacts, and the batched frame's reached leaves, in the same order.
+TEST(QuerySphereTreeQueryTest, SweepWalksAgreeOnThousandsOfSmallScenes) {
+    TestDraws draws{SceneRandom(11)};
+    int contacts = 0, reachedLeaves = 0;
+    std::size_t widest = 0;
+    for (int scene = 0; scene < 2000; ++scene) {
+        SCOPED_TRACE("scene " + std::to_string(scene));
+        TreeScene trees;
+        int count = 1 + static_cast<int>(draws.index(scene % 10 == 0 ? 150 : 40));
+        float extent = draws.between(20.0f, scene % 3 == 0 ? 600.0f : 20000.0f);
+        for (int i = 0; i < count; ++i) {
+            Vector3 position = draws.vector(extent);
+            Vector3 previous = position + draws.vector(draws.index(3) == 0 ? 0.0f : extent * 0.1f);
+            trees.bodies.push_back(makeBody(previous, position, draws.between(1.0f, 300.0f)));
+            trees.tree.insert(&trees.bodies.back());
+        }
+        ASSERT_EQ(trees.update(), "");
+        for (const TreeNode* node : trees.tree.getLeaves()) {
+            widest = std::max(widest, node->parent->children.size());
+        }
+        for (SphereBody& body : trees.bodies) {
+            BodyList expected;
+            TimeList expectedTimes;
+            std::vector<SweepReach> expectedReached;
+            for (const Walk& walk : walks) {
+                BodyList found;
+                TimeList times;
+                std::vector<SweepReach> reached;
+                trees.tree.setQueryWalk(walk.walk);
+                trees.tree.setVectorised(walk.vectorised);
+                trees.tree.querySweep(&body, found, times);
+                trees.tree.querySweepReached(&body, reached); // the snapshot's, in any walk
+                if (walk.walk == QueryWalk::Literal) {
+                    expected = found;
+                    expectedTimes = times;
+                    expectedReached = reached;
+                    contacts += static_cast<int>(found.size());
+                    reachedLeaves += static_cast<int>(reached.size());
+                    continue;
+                }
+                ASSERT_TRUE(found == expected && times == expectedTimes) << walk.name;
+                ASSERT_TRUE(std::equal(reached.begin(), reached.end(), expectedReached.begin(),
+                                       expectedReached.end(),
+                                       [](const SweepReach& a, const SweepReach& b) {
+                                           return a.leaf == b.leaf && a.contact == b.contact &&
+                                                  (!a.contact || a.time == b.time);
+                                       }))
+                    << walk.name;
+            }
+        }
+    }
+    EXPECT_TRUE(contacts > 1000 && reachedLeaves > 10 * contacts && widest > 64)
+        << contacts << " contacts, " << reachedLeaves << " leaves reached, widest block " << widest;
 }

@@ -6,6 +6,7 @@
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
 #include "app/ScenePopulation.h"
+#include "app/Scenes.h"
 #include "body/SphereBody.h"
 #include "spheretree/QuerySphereTree.h"
 #include "spheretree/TreeChecker.h"
@@ -55,8 +56,9 @@ struct TestDraws {
     std::size_t index(std::size_t n) { return static_cast<std::size_t>(random.next()) % n; }
 };
 
-/// A World over the program's scene generator that grows as asked; every fastEvery-th body is
-/// fast enough to leave the root sphere within a few hundred frames. Owns its bodies.
+/// A World over a scene's generator (the program's by default) that grows as asked; every
+/// fastEvery-th body is fast enough to leave the root sphere within a few hundred frames. Owns its
+/// bodies.
 struct RandomScene {
     std::vector<std::unique_ptr<SphereBody>> owned; // before the World: its tree points at them
     std::vector<Body*> bodies;
@@ -64,8 +66,8 @@ struct RandomScene {
     std::size_t fastEvery;
 
     explicit RandomScene(std::size_t fastEvery) : fastEvery(fastEvery) {}
-    void add(int count, std::uint32_t seed) {
-        for (Body* body : populateScene(world, count, seed)) {
+    void add(int count, std::uint32_t seed, Scene scene = Scene::Program) {
+        for (Body* body : addSceneBodies(world, scene, count, seed, 1.0f)) {
             if (bodies.size() % fastEvery == 0) {
                 body->setVelocity(body->getVelocity() * 400.0f);
                 body->setAcceleration(body->getVelocity() * -0.1f);
