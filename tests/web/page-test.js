@@ -11,7 +11,8 @@
 //                  and the wheel move the camera
 //   picture        the bodies and the legend are on the screen; l (no click first) emphasises
 //                  a level over faint others; a key hides it, in the picture and in the legend;
-//                  the canvas follows the window's size and pixel ratio
+//                  v and c switch the camera and lay the slab; the canvas follows the window's
+//                  size and pixel ratio
 //   messages-form  a bad parameter and a browser without WebGL2 get a message on the page; the
 //                  form starts another scene
 //   measure        no test: prints the figures docs/viewer.md reports
@@ -272,6 +273,12 @@ async function run(browser, base) {
     check(hidden.kinds.yellow * 10 < shown.kinds.yellow && hidden.kinds.red > 2000,
           `a key hides level 3 (yellow ${shown.kinds.yellow} -> ${hidden.kinds.yellow})`);
     check((await legendRows(page))[3].endsWith('hidden'), 'the legend says level 3 is hidden');
+    for (const key of ['v', 'c']) {
+      await page.keyboard.press(key);
+    }
+    check(await page.waitForFunction(() => document.getElementById('heads-up').textContent
+      .includes('camera demo  slab 1/16'), { timeout: waitLimit }).then(() => true, () => false),
+          'v switches to the demo\'s camera and c lays the slab, as the heads-up text says');
     await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 2 });
     await page.waitForFunction(() => {
       const canvas = document.getElementById('canvas');
