@@ -3,24 +3,28 @@
 // parameters in as options, forwards the keys and the mouse, and shows the heads-up text, the
 // legend and any message as HTML. The frame lines go to the console through standard output.
 #include "app/AppGlobals.h"
-#include "app/CameraMatrices.h"
 #include "app/KeyBindings.h"
 #include "frustum/MatrixFrustum.h"
 #include "spheretree/QuerySphereTree.h"
-#include "view/DrawList.h"
+#include "view/ClipSlab.h"
+#include "view/HeadsUp.h"
+#include "view/LevelLegend.h"
 #include "view/Picking.h"
 #include "view/SimulationClock.h"
+#include "view/ViewCamera.h"
 #include "view/ViewKeys.h"
 #include "view/ViewOptions.h"
+#include "view/ViewPicture.h"
+#include "view/ViewRenderer.h"
 #include "view/ViewSession.h"
-#include "web/WebGLRenderer.h"
 #include "world/World.h"
 
+#include <GLES3/gl3.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
 #include <algorithm>
-#include <cstdarg>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,14 +38,14 @@ EM_JS(void, showOnPage, (const char* what, const char* text),
 
 namespace {
 
-// As sphere-view: the frustum query sees as far as the demo; the picture reaches past the root.
-constexpr double queryFar = 300000.0;
-constexpr double drawFar = 4.0 * QuerySphereTree::rootRadius;
 // As sphere-view's mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and
-// per wheel notch, and how far a button may move between press and release for a click.
+// per wheel notch for the demo's camera, the orbit camera's zoom factor per notch and per pixel,
+// and how far a button may move between press and release for a click.
 constexpr float orbitPerPixel = 0.5f;
 constexpr float zoomPerPixel = 50.0f;
 constexpr float zoomPerNotch = 500.0f;
+constexpr float orbitPerNotch = 0.9f;
+constexpr float orbitZoomPerPixel = 1.005f;
 constexpr int clickSlop = 3;
 
 // The URL parameters, each read as the sphere-view option of the same name.
@@ -50,8 +54,13 @@ const char* const pageParameters[] = {"bodies", "seed", "spread", "keys", "frame
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
-DrawList drawList;
-WebGLRenderer renderer;
+ViewCamera camera;
+LevelLegend levels;
+ClipSlab slab;
+bool shells = false;
+ViewPicture picture;
+ViewRenderer renderer;
+HeadsUp headsUp;
 bool showHelp = false;
 // Escape stops the simulation until a reset; the page keeps drawing.
 bool stopped = false;
@@ -65,31 +74,8 @@ struct MouseState {
     bool dragged = false;
 } mouse;
 
-// Per-second rates of simulated frames and pictures for the heads-up text.
-struct Rates {
-    double since = 0.0;
-    long frames = 0;
-    long pictures = 0;
-    double simRate = 0.0;
-    double drawRate = 0.0;
-    double lastDrawSeconds = 0.0;
-} rates;
-
 double now() {
     return emscripten_get_now() / 1000.0;
-}
-
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-    va_list arguments;
-    va_start(arguments, pattern);
-    va_list again;
-    va_copy(again, arguments);
-    std::string text(static_cast<std::size_t>(std::vsnprintf(nullptr, 0, pattern, arguments)), ' ');
-    std::vsnprintf(&text[0], text.size() + 1, pattern, again);
-    va_end(again);
-    va_end(arguments);
-    return text;
 }
 
 // "name=value" from the URL to "--name=value" for sphere-view's reader; only the page's names.
@@ -116,30 +102,33 @@ void cssSize(int& width, int& height) {
     height = std::max(1, static_cast<int>(h));
 }
 
-void matrices(double far, float projection[16], float modelview[16]) {
+// The camera shown, for the canvas in CSS pixels (the mouse's units), with the demo's six values
+// as its keys and the mouse left them.
+CameraMatrices shownCamera(bool forQuery) {
     int width = 0;
     int height = 0;
     cssSize(width, height);
-    perspectiveMatrix(75.0, reshapeAspect(width, height), 1.0, far, projection);
-    cameraModelviewMatrix(cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY,
-                          cameraRotZ, modelview);
+    CameraPose pose{cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY, cameraRotZ};
+    return camera.matrices(pose, width, height, forQuery);
 }
 
 // The browser's C library may round sin, cos and tan (the camera's matrices) otherwise than the
 // native one: they reach only the frustum, and so only the drawn count, which no frame line
 // carries; the frames, bodies and contacts are the native build's.
 MatrixFrustum cameraFrustum() {
-    float projection[16];
-    float modelview[16];
-    matrices(queryFar, projection, modelview);
-    return MatrixFrustum(projection, modelview);
+    CameraMatrices m = shownCamera(true);
+    return MatrixFrustum(m.projection, m.modelview);
+}
+
+void frameBodies() {
+    camera.frame(boundAliveBodies(bodyArray, bodyCount));
 }
 
 void press(unsigned char key);
 
 void runOneFrame() {
     session->runFrame(cameraFrustum());
-    ++rates.frames;
+    headsUp.frameSimulated(session->lastFrameSeconds());
     for (unsigned char key : session->takeDueKeys()) {
         press(key);
     }
@@ -171,8 +160,9 @@ void press(unsigned char key) {
         break;
     case ViewAction::Reset:
         session->reset();
-        world->getTree().setDebugDraw(&drawList);
+        world->getTree().setDebugDraw(&picture);
         simClock->restart();
+        frameBodies();
         stopped = false;
         break;
     case ViewAction::SelectNext:
@@ -185,77 +175,71 @@ void press(unsigned char key) {
         session->select(-1);
         break;
     case ViewAction::ToggleLevel:
-        drawList.levelShown[viewKey->level] = !drawList.levelShown[viewKey->level];
+        levels.toggle(viewKey->level);
         break;
     case ViewAction::ToggleStyle:
-        drawList.translucent = !drawList.translucent;
+        shells = !shells;
         break;
     case ViewAction::ToggleHelp:
         showHelp = !showHelp;
         break;
     case ViewAction::EmphasisNext:
+        levels.stepEmphasis(1);
+        break;
     case ViewAction::EmphasisBack:
+        levels.stepEmphasis(-1);
+        break;
     case ViewAction::SlabOn:
+        slab.move(1);
+        break;
     case ViewAction::SlabBack:
+        slab.move(-1);
+        break;
     case ViewAction::SwitchCamera:
-        // The window's picture (view/ViewPicture) has these; the page's draw list does not.
+        camera.toggle();
         break;
     }
 }
 
+// The window's heads-up lines, but Escape stops the page instead of ending it.
 std::string headsUpText() {
-    const FrameOutcome& outcome = session->lastOutcome();
-    bool ended = options.framesGiven && session->frame() >= options.frames;
-    std::string text = format("frame %d  alive %d/%d  contacts %d  drawn %d%s\n", session->frame(),
-                              session->alive(), bodyCount, outcome.contacts, drawList.drawnBodies(),
-                              stopped || ended ? "  (stopped)" : "");
-    std::string rate = simClock->rate() > 0.0 ? format("%g/s", simClock->rate()) : "max";
-    text += format("rate %s%s%s  sim %.1f ms (%.0f/s)  draw %.1f ms (%.0f/s)\n", rate.c_str(),
-                   simClock->frozen() ? " FROZEN" : "", simulationRunning ? "" : " paused",
-                   1000.0 * session->lastFrameSeconds(), rates.simRate,
-                   1000.0 * rates.lastDrawSeconds, rates.drawRate);
-    if (session->selectedBody()) {
-        const SweepRecorder& sweep = session->sweep();
-        const SweepRecorder::Leaf* contact = sweep.earliestContact();
-        std::string partner = contact ? format("t %.3f with %d", static_cast<double>(contact->time),
-                                               session->indexOf(contact->body))
-                                      : std::string("none");
-        text += format("body %d: entered %d rejected %d leaves %zu  contact %s\n",
-                       session->selectedIndex(), sweep.acceptedCount(), sweep.rejectedCount(),
-                       sweep.leaves().size(), partner.c_str());
+    HeadsUpDrawing drawing;
+    drawing.drawnBodies = picture.drawnBodies();
+    drawing.demoCamera = camera.kind() == CameraKind::Demo;
+    drawing.slabPosition = slab.position();
+    drawing.slabBodies = picture.slabBodies();
+    drawing.showHelp = showHelp;
+    std::vector<std::string> lines = headsUp.lines(*session, *simClock, drawing);
+    if (stopped || (options.framesGiven && session->frame() >= options.frames)) {
+        lines.front() += "  (stopped)";
     }
-    if (!showHelp) {
-        return text + "h: keys";
+    std::string text;
+    for (const std::string& line : lines) {
+        text += (text.empty() ? "" : "\n") + line;
     }
-    text += "q/Q a/A z/Z move, w/W s/S x/X turn, space pause, b recall, Esc stop\n"
-            "mouse: drag orbit, right drag or wheel zoom, click pick";
-    for (const ViewKey& key : viewKeys()) {
-        if (key.help) {
-            text += std::string("\n") + key.help;
-        }
+    std::string quit = "Esc quit";
+    if (std::size_t at = text.find(quit); at != std::string::npos) {
+        text.replace(at, quit.size(), "Esc stop");
     }
     return text;
 }
 
-// One row per coloured level (the last one also counts the levels below it, which share its
-// colour), then the leaves and the escaped ones.
+// The legend's rows as JSON for page.js: colour, the level (-1: the bodies), the node count
+// (leaves for the bodies), hidden or shown, emphasised, and the window's line of text.
 std::string legendJson() {
-    TreeLevelCounts counts = countTreeLevels(world->getTree());
-    int nodes[DrawList::levelCount] = {};
-    for (std::size_t level = 0; level < counts.bounding.size(); ++level) {
-        nodes[std::min<std::size_t>(level, DrawList::levelCount - 1)] += counts.bounding[level];
+    std::string json = "[";
+    for (const LegendRow& row : levels.rows(picture.levelCounts())) {
+        char cells[96];
+        std::snprintf(cells, sizeof cells,
+                      "%s{\"colour\":\"rgb(%d,%d,%d)\",\"level\":%d,\"nodes\":%d,\"shown\":%s,"
+                      "\"emphasised\":%s,",
+                      json.size() > 1 ? "," : "", row.colour[0], row.colour[1], row.colour[2],
+                      row.level, row.nodes, row.shown ? "true" : "false",
+                      row.emphasised ? "true" : "false");
+        // The text has letters, digits, spaces and commas only.
+        json += std::string(cells) + "\"text\":\"" + row.text + "\"}";
     }
-    std::string rows;
-    for (int level = 0; level < DrawList::levelCount; ++level) {
-        const std::uint8_t* c = DrawList::levelColours[level];
-        rows += format("%s{\"level\":%d,\"colour\":\"rgb(%d,%d,%d)\",\"nodes\":%d,\"shown\":%s}",
-                       level ? "," : "", level, c[0], c[1], c[2], nodes[level],
-                       drawList.levelShown[level] ? "true" : "false");
-    }
-    const std::uint8_t* e = DrawList::escapedColour;
-    return format("{\"levels\":[%s],\"leaves\":%d,\"escaped\":%d,"
-                  "\"escapedColour\":\"rgb(%d,%d,%d)\"}",
-                  rows.c_str(), counts.leaves, counts.escaped, e[0], e[1], e[2]);
+    return json + "]";
 }
 
 void drawPicture() {
@@ -263,23 +247,39 @@ void drawPicture() {
     int width = 0;
     int height = 0;
     emscripten_get_canvas_element_size("#canvas", &width, &height);
-    float projection[16];
-    float modelview[16];
-    matrices(drawFar, projection, modelview);
+    width = std::max(1, width);
+    height = std::max(1, height);
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glDepthMask(GL_TRUE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    CameraMatrices shown = shownCamera(false);
     MatrixFrustum bodyFrustum = cameraFrustum();
-    MatrixFrustum sceneFrustum(projection, modelview);
-    drawList.begin(bodyFrustum, sceneFrustum);
+    MatrixFrustum sceneFrustum(shown.projection, shown.modelview);
+    slab.place(camera.framed(), viewDirection(shown.modelview));
+    PictureSetup setup;
+    setup.bodyFrustum = &bodyFrustum;
+    setup.sceneFrustum = &sceneFrustum;
+    setup.eye = eyePosition(shown.modelview);
+    // Lines and dots in the drawing buffer's pixels, which the pixel ratio makes more than CSS's.
+    setup.pixelsPerUnit = pixelsPerUnit(shown.projection, height);
+    setup.levels = &levels;
+    setup.slab = &slab;
+    setup.shells = shells;
+    setup.quiet = session->sweep().recorded();
+    picture.begin(setup);
     world->draw();
-    drawList.addSweep(session->sweep());
-    renderer.draw(drawList, projection, modelview, std::max(1, width), std::max(1, height));
-    rates.lastDrawSeconds = now() - started;
-    ++rates.pictures;
+    picture.addSweep(session->sweep());
+    renderer.draw(picture, shown, width, height);
+    double ended = now();
+    headsUp.pictureDrawn(ended - started, ended);
 }
 
 void tick() {
-    double time = now();
     if (!stopped) {
-        int due = simClock->framesDue(time, session->lastFrameSeconds());
+        int due = simClock->framesDue(now(), session->lastFrameSeconds());
         if (options.framesGiven) {
             due = std::min(due, options.frames - session->frame());
         }
@@ -290,12 +290,6 @@ void tick() {
         }
     }
     drawPicture();
-    if (double seconds = time - rates.since; seconds >= 1.0) {
-        rates.simRate = rates.frames / seconds;
-        rates.drawRate = rates.pictures / seconds;
-        rates.since = time;
-        rates.frames = rates.pictures = 0;
-    }
     showOnPage("headsUp", headsUpText().c_str());
     showOnPage("legend", legendJson().c_str());
 }
@@ -304,10 +298,8 @@ void pick(int x, int y) {
     int width = 0;
     int height = 0;
     cssSize(width, height);
-    float projection[16];
-    float modelview[16];
-    matrices(queryFar, projection, modelview);
-    Ray ray = mouseRay(projection, modelview, width, height, x, y);
+    CameraMatrices m = shownCamera(false);
+    Ray ray = mouseRay(m.projection, m.modelview, width, height, x, y);
     session->selectBody(pickBody(world->getTree(), ray));
 }
 
@@ -352,6 +344,8 @@ EMSCRIPTEN_KEEPALIVE void pageMouseMove(int x, int y) {
         // Orbit: the scene turns about the origin under the fixed eye.
         cameraRotY += orbitPerPixel * static_cast<float>(dx);
         cameraRotX += orbitPerPixel * static_cast<float>(dy);
+    } else if (camera.kind() == CameraKind::Orbit) {
+        camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
     } else {
         cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
     }
@@ -359,7 +353,12 @@ EMSCRIPTEN_KEEPALIVE void pageMouseMove(int x, int y) {
 
 /// notches > 0: the wheel turned away from the user, closer.
 EMSCRIPTEN_KEEPALIVE void pageWheel(int notches) {
-    cameraTransZ += zoomPerNotch * static_cast<float>(notches);
+    if (camera.kind() == CameraKind::Orbit) {
+        camera.zoomOrbit(std::pow(notches > 0 ? orbitPerNotch : 1.0f / orbitPerNotch,
+                                  static_cast<float>(std::abs(notches))));
+    } else {
+        cameraTransZ += zoomPerNotch * static_cast<float>(notches);
+    }
 }
 
 } // extern "C"
@@ -397,16 +396,19 @@ int main(int argc, char** argv) {
         return 3;
     }
     emscripten_webgl_make_context_current(context);
-    if (!renderer.init()) {
-        showOnPage("error", renderer.error().c_str());
+    std::string rendererError;
+    if (!renderer.init(rendererError)) {
+        showOnPage("error", rendererError.c_str());
         return 3;
     }
 
     registerKeyBindings();
     simClock = new SimulationClock(options.rate);
     session = new ViewSession(options, stdout);
-    world->getTree().setDebugDraw(&drawList);
-    rates.since = now();
+    world->getTree().setDebugDraw(&picture);
+    frameBodies();
+    levels.chooseEmphasis(countTreeLevels(world->getTree()));
+    headsUp.start(now());
     for (unsigned char key : session->takeDueKeys()) {
         press(key);
     }

@@ -14,30 +14,28 @@ function showMessage(text) {
   box.hidden = false;
 }
 
+// The window's legend as a table: colour, level, node count, shown or hidden; the emphasised
+// level in bold, the bodies' row (level -1) last with the leaves and the escaped ones.
 function showLegend(json) {
   if (json === lastLegend) {
     return;
   }
   lastLegend = json;
-  const legend = JSON.parse(json);
   const table = document.createElement('table');
-  const row = (colour, label, count, hidden) => {
+  for (const row of JSON.parse(json)) {
     const tr = table.insertRow();
-    tr.className = hidden ? 'hidden' : '';
+    tr.className = (row.shown ? '' : 'hidden') + (row.emphasised ? ' emphasised' : '');
     const swatch = document.createElement('span');
     swatch.className = 'swatch';
-    swatch.style.background = colour;
+    swatch.style.background = row.colour;
     tr.insertCell().append(swatch);
-    tr.insertCell().textContent = label;
-    tr.insertCell().textContent = count;
-    tr.insertCell().textContent = hidden === undefined ? '' : hidden ? 'hidden' : 'shown';
-  };
-  for (const level of legend.levels) {
-    row(level.colour, level.level === 0 ? 'root' : 'level ' + level.level, level.nodes,
-        !level.shown);
+    const bodies = row.level < 0;
+    tr.insertCell().textContent = bodies ? 'bodies' : 'level ' + row.level;
+    tr.insertCell().textContent = bodies ? row.text.replace(/^bodies\s+/, '')
+                                         : row.nodes + (row.nodes === 1 ? ' node' : ' nodes');
+    tr.insertCell().textContent = bodies ? '' : !row.shown ? 'hidden'
+                                              : row.emphasised ? 'emphasised' : 'shown';
   }
-  row('rgb(255,0,0)', 'leaves', legend.leaves);
-  row(legend.escapedColour, 'escaped', legend.escaped);
   const box = document.getElementById('legend');
   box.replaceChildren(table);
   box.hidden = false;

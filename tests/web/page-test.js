@@ -9,9 +9,10 @@
 //   frames-keys    1000 bodies x 60 frames with camera keys and a pause replayed from keys
 //   click          a click on a body selects it, a click beside every body selects none; a drag
 //                  and the wheel move the camera
-//   picture        the bodies and the level colours are on the screen; a key (no click first)
-//                  hides a level, in the picture and in the legend; the canvas follows the
-//                  window's size and pixel ratio
+//   picture        the bodies and the legend are on the screen; l (no click first) emphasises
+//                  a level over faint others; a key hides it, in the picture and in the legend;
+//                  v and c switch the camera and lay the slab; the canvas follows the window's
+//                  size and pixel ratio
 //   messages-form  a bad parameter and a browser without WebGL2 get a message on the page; the
 //                  form starts another scene
 //   measure        no test: prints the figures docs/viewer.md reports
@@ -251,22 +252,33 @@ async function run(browser, base) {
     const page = await open(browser, base + '?bodies=1000&frames=5');
     await waitFor(page, 'frame 5', () => page.lines.some((l) => l.startsWith('frame 5 ')));
     await page.waitForFunction(() => !document.getElementById('legend').hidden);
+    const rows = await legendRows(page);
+    check(rows.length === 7 && rows[3].startsWith('level 3 ') && rows[6].startsWith('bodies 1000'),
+          'the legend lists the levels and the bodies: ' + rows.join(' | '));
+    // No click first: the key goes to the view wherever the focus is. l and L step the emphasis.
+    for (const [key, level] of [['l', 4], ['L', 3]]) {
+      await page.keyboard.press(key);
+      await page.waitForFunction((row) => document.querySelectorAll('#legend tr')[row]
+        .classList.contains('emphasised'), { timeout: waitLimit }, level);
+    }
     const shown = await pixels(page, 'picture');
     console.log('pixels by kind: ' + JSON.stringify(shown.kinds));
     check(shown.kinds.red > 2000, 'the bodies are drawn in red');
-    for (const colour of ['yellow', 'magenta', 'cyan']) {
-      check(shown.kinds[colour] > 200, `the ${colour} level is drawn`);
-    }
-    const rows = await legendRows(page);
-    check(rows.length === 8 && rows[3].startsWith('level 3') && rows[3].endsWith('shown'),
-          'the legend lists the levels, the leaves and the escaped ones: ' + rows.join(' | '));
-    // No click first: the key goes to the view wherever the focus is.
+    const others = shown.kinds.blue + shown.kinds.green + shown.kinds.magenta + shown.kinds.cyan;
+    check(shown.kinds.yellow > 200 && others * 4 < shown.kinds.yellow,
+          `level 3 emphasised in yellow, the other levels faint (${others} pixels at full colour)`);
     await page.keyboard.press('3');
     await page.waitForFunction(() => document.querySelector('#legend tr.hidden') !== null);
     const hidden = await pixels(page, 'picture-without-level-3');
-    check(hidden.kinds.yellow * 10 < shown.kinds.yellow && hidden.kinds.cyan > 200,
+    check(hidden.kinds.yellow * 10 < shown.kinds.yellow && hidden.kinds.red > 2000,
           `a key hides level 3 (yellow ${shown.kinds.yellow} -> ${hidden.kinds.yellow})`);
     check((await legendRows(page))[3].endsWith('hidden'), 'the legend says level 3 is hidden');
+    for (const key of ['v', 'c']) {
+      await page.keyboard.press(key);
+    }
+    check(await page.waitForFunction(() => document.getElementById('heads-up').textContent
+      .includes('camera demo  slab 1/16'), { timeout: waitLimit }).then(() => true, () => false),
+          'v switches to the demo\'s camera and c lays the slab, as the heads-up text says');
     await page.setViewport({ width: 640, height: 480, deviceScaleFactor: 2 });
     await page.waitForFunction(() => {
       const canvas = document.getElementById('canvas');
