@@ -1,5 +1,6 @@
 #include "app/Scenes.h"
 
+#include "app/AppGlobals.h"
 #include "app/ScenePopulation.h"
 #include "body/SphereBody.h"
 #include "world/World.h"
@@ -119,13 +120,15 @@ std::vector<BodyStart> drawShell(SceneRandom& random, int count, float spread) {
 
 } // namespace
 
+const char* const sceneNames[] = {"program", "sizes", "clusters", "giants", "shell", nullptr};
+
 const std::vector<SceneInfo>& sceneCatalogue() {
     static const std::vector<SceneInfo> catalogue = {
-        {Scene::Program, "program", "the program's start scene (the default)"},
-        {Scene::Sizes, "sizes", "radii from 50 to 5 000, most near 50"},
-        {Scene::Clusters, "clusters", "slow bodies in dense clumps of about 100"},
-        {Scene::Giants, "giants", "the program's scene, every 500th body 20 000 in radius"},
-        {Scene::Shell, "shell", "bodies sliding over a hollow sphere"},
+        {Scene::Program, sceneNames[0], "the program's start scene (the default)"},
+        {Scene::Sizes, sceneNames[1], "radii from 50 to 5 000, most near 50"},
+        {Scene::Clusters, sceneNames[2], "slow bodies in dense clumps of about 100"},
+        {Scene::Giants, sceneNames[3], "the program's scene, every 500th body 20 000 in radius"},
+        {Scene::Shell, sceneNames[4], "bodies sliding over a hollow sphere"},
     };
     return catalogue;
 }
@@ -192,6 +195,18 @@ std::vector<Body*> makeSceneStart(World& world, Scene scene, int count, std::uin
     std::vector<Body*> bodies = addSceneBodies(world, scene, count, seed, spread);
     world.step(1.0e-9f);
     return bodies;
+}
+
+void buildScene(Scene scene, int count, std::uint32_t seed, float spread) {
+    if (scene == Scene::Program) {
+        buildScene(count, seed, spread);
+        return;
+    }
+    world = new World();
+    std::vector<Body*> bodies = makeSceneStart(*world, scene, count, seed, spread);
+    bodyCount = count;
+    bodyArray = new Body*[bodies.size()];
+    std::copy(bodies.begin(), bodies.end(), bodyArray);
 }
 
 } // namespace spheres

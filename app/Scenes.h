@@ -35,6 +35,9 @@ struct SceneInfo {
     const char* summary;
 };
 
+/// The scenes' names in the order of the enum, ending with a null pointer.
+extern const char* const sceneNames[];
+
 /// Every scene, the program's first.
 const std::vector<SceneInfo>& sceneCatalogue();
 /// The scene's name ("program", "sizes", ...).
@@ -65,5 +68,9 @@ std::vector<Body*> addSceneBodies(World& world, Scene scene, int count, std::uin
 /// leaf. Scene::Program builds the same world as makeStartScene.
 std::vector<Body*> makeSceneStart(World& world, Scene scene, int count, std::uint32_t seed,
                                   float spread);
+
+/// buildScene for any scene: makeSceneStart in a new World, made the program's scene (world,
+/// bodyCount, bodyArray).
+void buildScene(Scene scene, int count, std::uint32_t seed, float spread);
 
 } // namespace spheres

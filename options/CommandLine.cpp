@@ -210,6 +210,12 @@ const char* const walkNames[] = {"literal", "snapshot", "batched", nullptr};
 const OptionRow table[] = {
     option<&ProgramOptions::frames>(
         "--frames", "F", "frames to run after start-up, {range} (0: start-up only)", 0, INT_MAX),
+    option<&ProgramOptions::scene>(
+        "--scene", "NAME",
+        "the start scene: program (the program's, the default), sizes (radii from 50 to 5 000, "
+        "most near 50), clusters (slow bodies in clumps of about 100), giants (the program's "
+        "with every 500th body 20 000 in radius) or shell (bodies sliding over a hollow sphere)",
+        0.0, 0.0, sceneNames),
     option<&ProgramOptions::bodies>("--bodies", "N", "bodies in the scene, {range} (default 100)",
                                     1, maxBodies),
     option<&ProgramOptions::seed>(

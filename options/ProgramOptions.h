@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FrameLogic.h"
+#include "app/Scenes.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,8 @@ constexpr double maxViewRate = 960.0;
 /// (options/CommandLine.cpp) gives every field its option.
 struct ProgramOptions {
     int frames = 300;
+    /// The start scene; every scene scales with the body count at constant density.
+    Scene scene = Scene::Program;
     int bodies = 100;
     std::uint32_t seed = 1;
     /// Position scale; when not given, the one that keeps the density of the 100-body scene.

@@ -177,7 +177,7 @@ int run(int argc, char** argv) {
         StartupProgress placing(
             stderr, "sphere-sim: placing " + std::to_string(options.bodies) + " bodies in the tree",
             stderrIsTerminal);
-        buildScene(options.bodies, options.seed, options.spread);
+        buildScene(options.scene, options.bodies, options.seed, options.spread);
     }
     if (int outside = countOutsideRoot()) {
         std::fprintf(stderr,

@@ -64,7 +64,7 @@ bool ViewSession::closeTrace() {
 void ViewSession::createScene() {
     // The start-up of the other programs, with the scene's size, seed and spread from the
     // options; it also sets the globals that the demo's key handlers work on.
-    buildScene(options.bodies, options.seed, options.spread);
+    buildScene(options.scene, options.bodies, options.seed, options.spread);
     frameNumber = 0;
     outcome = FrameOutcome();
     frameDone();

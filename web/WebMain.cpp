@@ -49,7 +49,7 @@ constexpr float orbitZoomPerPixel = 1.005f;
 constexpr int clickSlop = 3;
 
 // The URL parameters, each read as the sphere-view option of the same name.
-const char* const pageParameters[] = {"bodies", "seed", "spread", "keys", "frames", "rate"};
+const char* const pageParameters[] = {"scene", "bodies", "seed", "spread", "keys", "frames", "rate"};
 
 ViewOptions options;
 ViewSession* session = nullptr;
@@ -87,7 +87,7 @@ std::string pageArguments(int argc, char** argv, std::vector<std::string>& argum
         if (std::find(std::begin(pageParameters), std::end(pageParameters), name) ==
             std::end(pageParameters)) {
             return "unknown parameter '" + name +
-                   "' (the page takes bodies, seed, spread, keys, frames and rate)";
+                   "' (the page takes scene, bodies, seed, spread, keys, frames and rate)";
         }
         arguments.push_back("--" + parameter);
     }

@@ -128,10 +128,11 @@ const form = document.getElementById('scene-form');
 for (const name of ['bodies', 'seed']) {
   form.elements[name].value = params.get(name) || '';
 }
+form.elements.scene.value = params.get('scene') || 'program';
 form.addEventListener('submit', (event) => {
   event.preventDefault();
   const next = new URLSearchParams();
-  for (const name of ['bodies', 'seed']) {
+  for (const name of ['scene', 'bodies', 'seed']) {
     const value = form.elements[name].value.trim();
     if (value !== '') {
       next.set(name, value);

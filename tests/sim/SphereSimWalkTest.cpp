@@ -1,5 +1,5 @@
 // sphere-sim's traces through every --walk, the batched one at 1, 2 and 5 threads: byte for byte
-// the literal walk's.
+// the literal walk's, on the program's scene and on every other --scene.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -22,9 +22,10 @@ std::uint64_t traceHash(const std::string& options) {
 
 // A difference in any frame carries on into the later ones, so every tenth frame is traced (the
 // trace's formatting would cost more than the frames).
-void expectSameTraces(int bodies, int frames) {
-    std::string scene =
-        "--every 10 --bodies " + std::to_string(bodies) + " --frames " + std::to_string(frames);
+void expectSameTraces(int bodies, int frames, const std::string& name = "program") {
+    SCOPED_TRACE("scene " + name);
+    std::string scene = "--every 10 --scene " + name + " --bodies " + std::to_string(bodies) +
+                        " --frames " + std::to_string(frames);
     std::uint64_t literal = traceHash(scene + " --walk literal");
     EXPECT_EQ(traceHash(scene + " --walk snapshot"), literal);
     for (int threads : {1, 2, 5}) {
@@ -46,4 +47,10 @@ TEST(SphereSimWalkTest, SlowThousandBodiesFor300Frames) {
 
 TEST(SphereSimWalkTest, SlowTenThousandBodiesFor30Frames) {
     expectSameTraces(10000, 30);
+}
+
+TEST(SphereSimWalkTest, SlowEverySceneTwelveThousandBodiesFor20Frames) {
+    for (const char* name : {"sizes", "clusters", "giants", "shell"}) {
+        expectSameTraces(12000, 20, name);
+    }
 }
