@@ -12,6 +12,7 @@
 #                          times), level 3 emphasised (l once)
 #   sphere-view-query.png  body 4's sweep query among 100 bodies (n five times)
 #   sphere-view.gif        the first three seconds at 1 000 bodies, half size
+#   scene-NAME.png         each --scene at 2 000 bodies at first sight (docs/scenes.md)
 set -euo pipefail
 
 if [ $# -ne 2 ] || [ ! -x "$1" ] || [ ! -d "$2" ]; then
@@ -39,6 +40,9 @@ for bodies in 100 1000 10000; do
 done
 shoot 10000 10 "$out/sphere-view-slab.png" --keys "$(printf '0:c,%.0s' $(seq 8))0:l"
 shoot 100 5 "$out/sphere-view-query.png" --keys 0:n,0:n,0:n,0:n,0:n
+for scene in program sizes clusters giants shell; do
+    shoot 2000 10 "$out/scene-$scene.png" --scene "$scene"
+done
 
 for frame in $(seq 0 3 90); do
     shoot 1000 "$frame" "$scratch/$(printf %03d "$frame").png"
