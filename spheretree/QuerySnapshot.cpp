@@ -131,7 +131,8 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
 
 void QuerySnapshot::querySphere(const Vector3& center, float radius, BodyList& bodies) const {
     auto visit = [&](std::uint32_t slot) {
-        bool hit = !sphereMissesNode(center, radius, this->center(slot), this->radius[slot]);
+        bool hit =
+            !sphereMissesNodeAnywhere(center, radius, this->center(slot), this->radius[slot]);
         if (hit && isLeaf(slot)) {
             bodies.push_back(body[slot]);
         }

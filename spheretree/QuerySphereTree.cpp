@@ -141,6 +141,26 @@ const QuerySnapshot& QuerySphereTree::refreshSnapshot() {
 
 namespace {
 
+/// The ray's direction as the walk needs it: as given when its length is within 1e-5 of 1 (a
+/// direction normalised in floats is, and keeps its exact results), otherwise a normalised copy,
+/// scaled first so that its square neither overflows nor underflows. False for the zero vector.
+bool unitDirection(const Vector3& direction, Vector3& unit) {
+    float lengthSquared = direction.lengthSquared();
+    // (1 - 1e-5)^2 and (1 + 1e-5)^2, rounded inwards.
+    if (lengthSquared >= 0.99998f && lengthSquared <= 1.00002f) {
+        unit = direction;
+        return true;
+    }
+    float largest = std::fmax(std::fabs(direction.x),
+                              std::fmax(std::fabs(direction.y), std::fabs(direction.z)));
+    if (largest == 0.0f) {
+        return false;
+    }
+    unit = Vector3(direction.x / largest, direction.y / largest, direction.z / largest);
+    unit.normalize();
+    return true;
+}
+
 bool hasFinitePlanes(const Frustum& frustum) {
     for (int i = 0; i < 6; ++i) {
         const Plane& p = *frustum.getPlane(i);
@@ -156,14 +176,15 @@ bool hasFinitePlanes(const Frustum& frustum) {
 
 void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                                TimeList& times) {
-    if (!isFinite(origin) || !isFinite(direction)) {
+    Vector3 unit;
+    if (!isFinite(origin) || !isFinite(direction) || !unitDirection(direction, unit)) {
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().queryRay(origin, direction, bodies, times);
+        refreshSnapshot().queryRay(origin, unit, bodies, times);
         return;
     }
-    queryRayNode(origin, direction, root, bodies, times);
+    queryRayNode(origin, unit, root, bodies, times);
 }
 
 void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
@@ -252,8 +273,8 @@ void QuerySphereTree::queryFrustumNode(const Frustum& frustum, TreeNode* node, B
 }
 
 void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList& bodies) {
-    // An infinite radius holds everything; minus infinity, like NaN, holds nothing.
-    if (!isFinite(center) || std::isnan(radius) || radius == -INFINITY) {
+    // An infinite radius holds everything; a negative one, like NaN, holds nothing (-0 is 0).
+    if (!isFinite(center) || std::isnan(radius) || radius < 0.0f) {
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
@@ -265,7 +286,7 @@ void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList&
 
 void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeNode* node,
                                       BodyList& bodies) {
-    if (sphereMissesNode(center, radius, node->center, node->radius)) {
+    if (sphereMissesNodeAnywhere(center, radius, node->center, node->radius)) {
         return;
     }
     if (node->flags & TreeNodeFlags::Leaf) {
