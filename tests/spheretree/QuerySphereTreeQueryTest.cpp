@@ -51,9 +51,11 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
     auto sphere = [&](float r, const Vector3& center = z(5.0f)) {
         return onlyTime([&](BodyList& b, TimeList&) { tree.querySphere(center, r, b); });
     };
-    // A body of radius 1.001f (reach 3 exactly) moving along z; at rest it reports nothing.
-    auto sweep = [&](float from, float length) {
-        SphereBody mover = makeBody(z(from), z(from + length), 1.001f);
+    // A body of radius 1.001f (reach 3 exactly) moving along z, offset in y; at rest it reports
+    // nothing.
+    auto sweep = [&](float from, float length, float offset = 0.0f) {
+        Vector3 y(0.0f, offset, 0.0f);
+        SphereBody mover = makeBody(z(from) + y, z(from + length) + y, 1.001f);
         return onlyTime([&](BodyList& b, TimeList& t) { tree.querySweep(&mover, b, t); });
     };
     // Last, as it changes the body: the cube -1..1 seen from (3, 0, 10); the body's own sphere
@@ -122,6 +124,7 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
         {"sphere of radius 3e19 4e19 away misses it", sphere(3e19f, Vector3(4e19f, 0, 0)), -1.0f,
          0},
         {"sweep: first contact", sweep(4.0f, 10.0f), 0.3f, 0},
+        {"sweep: grazing at exactly the reach (discriminant 0)", sweep(4.0f, 10.0f, 3.0f), 0.6f, 0},
         {"sweep: no relative motion, though overlapping", sweep(9.0f, 0.0f), -1.0f, 0},
         {"sweep: t = 1.002", sweep(-3.02f, 10.0f), -1.0f, 0},
         {"sweep: t = -0.002", sweep(7.02f, 10.0f), -1.0f, 0},
