@@ -26,19 +26,38 @@ extern unsigned long long frustumNodeVisits;
 
 QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
+namespace {
+
+void checkNotDrawing([[maybe_unused]] bool drawing, [[maybe_unused]] const char* operation) {
+#ifdef SPHERES_VALIDATE
+    if (drawing) {
+        std::fprintf(stderr,
+                     "QuerySphereTree::%s called while the tree draws (from a DebugDraw "
+                     "callback): the drawing walk would visit freed nodes\n",
+                     operation);
+        std::abort();
+    }
+#endif
+}
+
+} // namespace
+
 void QuerySphereTree::remove(Body* body) {
+    checkNotDrawing(drawing, "remove");
     snapshotStale = true;
     placingOnSnapshot = false;
     SphereTree::remove(body);
 }
 
 void QuerySphereTree::removeNode(TreeNode* node) {
+    checkNotDrawing(drawing, "removeNode");
     snapshotStale = true;
     placingOnSnapshot = false;
     SphereTree::removeNode(node);
 }
 
 void QuerySphereTree::update() {
+    checkNotDrawing(drawing, "update");
     // Until the first recompute or removal, the bounding nodes keep the children and centres
     // the snapshot copied, so placement may read them there.
     placingOnSnapshot = !snapshotStale;

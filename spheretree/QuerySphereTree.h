@@ -50,7 +50,8 @@ public:
     int recomputeNode(TreeNode* node) override;
 
     /// Draws every leaf's body at its present position through the drawing interface set with
-    /// setDebugDraw; draws nothing while none is set.
+    /// setDebugDraw; draws nothing while none is set. The drawing interface must not change the
+    /// tree (validating builds stop when it does).
     virtual void draw();
     /// Leaves hit by the ray from origin along direction, with the distance to the entry point
     /// (to the exit point where the origin is inside). A direction whose length is within 1e-5
@@ -91,9 +92,12 @@ public:
     const QuerySnapshot& refreshSnapshot();
     /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
     void setDebugDraw(DebugDraw* drawer) { debugDraw = drawer; }
+    /// Whether draw() is running: its callbacks must leave the tree alone.
+    bool isDrawing() const { return drawing; }
 
 private:
     DebugDraw* debugDraw = nullptr;
+    bool drawing = false;
     QueryWalk queryWalk = QueryWalk::Snapshot;
     QuerySnapshot snapshot;
     bool snapshotStale = true;

@@ -91,7 +91,7 @@ while IFS= read -r line; do
         missed=$((missed + 1))
         missed_list+=("$label")
     else
-        failing=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' \
+        failing=$(sed -n '/tests FAILED:/,$s/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' \
             "$build/plant-test.log" | tr '\n' ' ')
         echo "caught   $label [ $failing]"
         caught=$((caught + 1))

@@ -60,6 +60,8 @@ TEST(SphereTreeMembershipTest, RemoveTakesListedLeavesFirstThenRetiredOnesInOrde
     scene.tree.remove(&body);
     EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{second});
     EXPECT_EQ(scene.update(), "");
+    scene.tree.remove(&body);
+    EXPECT_TRUE(scene.tree.getRetiredLeaves().empty() && scene.update().empty());
 }
 
 TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutLoose) {

@@ -1,10 +1,12 @@
 #include "world/World.h"
 
+#include "spheretree/DebugDraw.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 using namespace spheres;
@@ -30,6 +32,16 @@ TEST(WorldTest, StepMovesAliveBodiesAndForgetsDeadOnesWhoseLeavesStay) {
     EXPECT_EQ(world.removeBody(&twice), 1); // every entry, one leaf
     EXPECT_TRUE(world.getBodies().empty());
     EXPECT_EQ(world.getTree().getLeaves().size(), 2u);
+    EXPECT_EQ(checkTree(world.getTree()), "");
+    // Both entries of a dead body listed twice go in one step; the others keep their order.
+    SphereBody other = makeBody(at, at, 1.0f);
+    for (Body* body : std::initializer_list<Body*>{&dead, &other, &dead, &twice}) {
+        world.addBody(body);
+    }
+    world.step(1.0f);
+    EXPECT_EQ(world.getBodies(), (std::list<Body*>{&other, &twice}));
+    world.removeBody(&other);
+    EXPECT_EQ(world.getBodies(), std::list<Body*>{&twice});
     EXPECT_EQ(checkTree(world.getTree()), "");
 }
 
@@ -83,4 +95,34 @@ TEST(WorldTest, QueriesFindABodyFromTheStepAfterItIsAddedUntilItIsRemovedOrCutLo
     world.removeBody(&cut);
     stage(cut, "removed", false, false, "-----");
     EXPECT_EQ(checkTree(world.getTree()), "");
+}
+
+// A drawing callback that changes the World would leave the drawing walk in freed nodes;
+// validating builds stop at the change with a message.
+TEST(WorldTest, ChangingTheWorldFromItsDrawingStopsAValidatingBuild) {
+#ifndef SPHERES_VALIDATE
+    GTEST_SKIP() << "only validating builds check";
+#else
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    struct Changer final : DebugDraw {
+        std::function<void()> change;
+        void drawBody(const Vector3&, float) override { change(); }
+    };
+    SphereBody body(Vector3::zero, 10.0f), other(Vector3::zero, 10.0f);
+    World world;
+    world.addBody(&body);
+    world.step(1.0e-9f);
+    Changer changer;
+    world.getTree().setDebugDraw(&changer);
+    const std::function<void()> changes[] = {
+        [&] { world.removeBody(&body); }, [&] { world.step(1.0f); }, [&] { world.addBody(&other); },
+        [&] { world.getTree().remove(&body); }};
+    for (const auto& change : changes) {
+        changer.change = change;
+        EXPECT_DEATH(world.draw(), "called while the (World|tree) draws");
+    }
+    changer.change = [] {};
+    world.draw(); // drawing alone changes nothing
+    world.removeBody(&body);
+#endif
 }
