@@ -30,12 +30,6 @@ foreach(program ${SPHERES_PROGRAMS})
 endforeach()
 install(FILES LICENSE README.md docs/library.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# Packages the installed libraries link against, found again by the package's users.
-set(SPHERES_PACKAGE_DEPENDENCIES "")
-if(TARGET OpenMP::OpenMP_CXX)
-    string(APPEND SPHERES_PACKAGE_DEPENDENCIES "find_dependency(OpenMP)\n")
-endif()
-
 set(SPHERES_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Spheres)
 install(EXPORT SpheresTargets NAMESPACE Spheres:: DESTINATION ${SPHERES_CMAKE_DIR})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/SpheresConfig.cmake.in

@@ -26,17 +26,36 @@ extern unsigned long long frustumNodeVisits;
 
 QuerySphereTree::QuerySphereTree() : SphereTree(rootRadius, 5.0f, 4.0f, 1000.0f, 1.0f) {}
 
+namespace {
+
+void checkNotDrawing([[maybe_unused]] bool drawing, [[maybe_unused]] const char* operation) {
+#ifdef SPHERES_VALIDATE
+    if (drawing) {
+        std::fprintf(stderr,
+                     "QuerySphereTree::%s called while the tree draws (from a DebugDraw "
+                     "callback): the drawing walk would visit freed nodes\n",
+                     operation);
+        std::abort();
+    }
+#endif
+}
+
+} // namespace
+
 void QuerySphereTree::remove(Body* body) {
+    checkNotDrawing(drawing, "remove");
     snapshotState = SnapshotState::Stale;
     SphereTree::remove(body);
 }
 
 void QuerySphereTree::removeNode(TreeNode* node) {
+    checkNotDrawing(drawing, "removeNode");
     snapshotState = SnapshotState::Stale;
     SphereTree::removeNode(node);
 }
 
 void QuerySphereTree::update() {
+    checkNotDrawing(drawing, "update");
     if (snapshotState == SnapshotState::Exact) {
         snapshotState = SnapshotState::Placing;
         gainedChild.assign(snapshot.size(), 0);
@@ -139,6 +158,26 @@ std::size_t QuerySphereTree::countNodes() const {
 
 namespace {
 
+/// The ray's direction as the walk needs it: as given when its length is within 1e-5 of 1 (a
+/// direction normalised in floats is, and keeps its exact results), otherwise a normalised copy,
+/// scaled first so that its square neither overflows nor underflows. False for the zero vector.
+bool unitDirection(const Vector3& direction, Vector3& unit) {
+    float lengthSquared = direction.lengthSquared();
+    // (1 - 1e-5)^2 and (1 + 1e-5)^2, rounded inwards.
+    if (lengthSquared >= 0.99998f && lengthSquared <= 1.00002f) {
+        unit = direction;
+        return true;
+    }
+    float largest = std::fmax(std::fabs(direction.x),
+                              std::fmax(std::fabs(direction.y), std::fabs(direction.z)));
+    if (largest == 0.0f) {
+        return false;
+    }
+    unit = Vector3(direction.x / largest, direction.y / largest, direction.z / largest);
+    unit.normalize();
+    return true;
+}
+
 bool hasFinitePlanes(const Frustum& frustum) {
     for (int i = 0; i < 6; ++i) {
         const Plane& p = *frustum.getPlane(i);
@@ -154,17 +193,18 @@ bool hasFinitePlanes(const Frustum& frustum) {
 
 void QuerySphereTree::queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                                TimeList& times) {
-    if (!isFinite(origin) || !isFinite(direction)) {
+    Vector3 unit;
+    if (!isFinite(origin) || !isFinite(direction) || !unitDirection(direction, unit)) {
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
         auto hits = [&](const Vector3& center, float radius, float* distance) {
-            return rayHitsSphere(origin, direction, center, radius, distance);
+            return rayHitsSphere(origin, unit, center, radius, distance);
         };
         refreshSnapshot().collect(hits, bodies, &times);
         return;
     }
-    queryRayNode(origin, direction, root, bodies, times);
+    queryRayNode(origin, unit, root, bodies, times);
 }
 
 void QuerySphereTree::queryRayNode(const Vector3& origin, const Vector3& direction, TreeNode* node,
@@ -262,13 +302,13 @@ void QuerySphereTree::queryFrustumNode(const Frustum& frustum, TreeNode* node, B
 }
 
 void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList& bodies) {
-    // An infinite radius holds everything; minus infinity, like NaN, holds nothing.
-    if (!isFinite(center) || std::isnan(radius) || radius == -INFINITY) {
+    // An infinite radius holds everything; a negative one, like NaN, holds nothing (-0 is 0).
+    if (!isFinite(center) || std::isnan(radius) || radius < 0.0f) {
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
         auto hits = [&](const Vector3& nodeCenter, float nodeRadius, float*) {
-            return !sphereMissesNode(center, radius, nodeCenter, nodeRadius);
+            return !sphereMissesNodeAnywhere(center, radius, nodeCenter, nodeRadius);
         };
         refreshSnapshot().collect(hits, bodies, nullptr);
         return;
@@ -278,7 +318,7 @@ void QuerySphereTree::querySphere(const Vector3& center, float radius, BodyList&
 
 void QuerySphereTree::querySphereNode(const Vector3& center, float radius, TreeNode* node,
                                       BodyList& bodies) {
-    if (sphereMissesNode(center, radius, node->center, node->radius)) {
+    if (sphereMissesNodeAnywhere(center, radius, node->center, node->radius)) {
         return;
     }
     if (node->flags & TreeNodeFlags::Leaf) {

@@ -27,7 +27,9 @@ enum class QueryWalk {
 /// only append to the caller's lists (body first, then its time) and change nothing else.
 /// Every leaf reachable from the root is visited, also one whose body has died. A ray, segment,
 /// sphere or frustum query with a NaN or an infinity in its arguments finds nothing (a sphere
-/// of radius +infinity excepted, which holds every leaf).
+/// of radius +infinity excepted, which holds every leaf). Their finite arguments of any size give
+/// the geometric answer: where a square would overflow in floats the test runs in double. The
+/// sweep query takes a body as the World accepts it (finite values), with a radius below 1e18.
 class QuerySphereTree final : public SphereTree {
 public:
     /// The radius of the fixed root sphere at the origin; a body whose swept sphere does not lie
@@ -48,10 +50,12 @@ public:
     int recomputeNode(TreeNode* node) override;
 
     /// Draws every leaf's body at its present position through the drawing interface set with
-    /// setDebugDraw; draws nothing while none is set.
+    /// setDebugDraw; draws nothing while none is set. The drawing interface must not change the
+    /// tree (validating builds stop when it does).
     virtual void draw();
-    /// Leaves hit by the ray from origin along the unit direction, with the distance to the
-    /// entry point (to the exit point where the origin is inside).
+    /// Leaves hit by the ray from origin along direction, with the distance to the entry point
+    /// (to the exit point where the origin is inside). A direction whose length is within 1e-5
+    /// of 1 is taken as given; any other is normalised first; the zero vector finds nothing.
     virtual void queryRay(const Vector3& origin, const Vector3& direction, BodyList& bodies,
                           TimeList& times);
     /// Leaves hit by the segment, with the segment parameter (0 at start, 1 at end) where it
@@ -61,7 +65,8 @@ public:
                               TimeList& times);
     /// Bodies whose present sphere is not wholly outside any of the six planes.
     virtual void queryFrustum(const Frustum& frustum, BodyList& bodies);
-    /// Leaves whose sphere overlaps the given sphere (touching does not count).
+    /// Leaves whose sphere overlaps the given sphere (touching does not count). A negative
+    /// radius finds nothing; -0 is a radius of 0.
     virtual void querySphere(const Vector3& center, float radius, BodyList& bodies);
     /// Other bodies that body met over the last step, each moving straight from its previous to
     /// its present position, with the step fraction of first contact (-0.001 to 1.001). Nodes
@@ -94,9 +99,12 @@ public:
     std::size_t countNodes() const;
     /// Where draw() sends the bodies; null (the default) draws nothing. Not owned.
     void setDebugDraw(DebugDraw* drawer) { debugDraw = drawer; }
+    /// Whether draw() is running: its callbacks must leave the tree alone.
+    bool isDrawing() const { return drawing; }
 
 private:
     DebugDraw* debugDraw = nullptr;
+    bool drawing = false;
     QueryWalk queryWalk = QueryWalk::Snapshot;
     QuerySnapshot snapshot;
     /*

@@ -5,6 +5,13 @@
 namespace spheres {
 
 void QuerySphereTree::draw() {
+    // The walk visits the live children lists: a callback that changed the tree would leave it
+    // in freed nodes. Validating builds check the flag in every operation that changes the tree.
+    struct Drawing {
+        bool& flag;
+        explicit Drawing(bool& flag) : flag(flag) { flag = true; }
+        ~Drawing() { flag = false; }
+    } during(drawing);
     drawNode(root);
 }
 

@@ -73,27 +73,45 @@ void SphereTree::insert(Body* body) {
         leaf->center = Vector3::zero;
     }
     leaf->flags |= TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf;
-    leaves.push_back(leaf);
+    leaf->entry = leaves.insert(leaves.end(), leaf);
     integrateQueue.push_back(leaf);
+    ++leavesOfBody.try_emplace(body, BodyLeaves{leaf, 0}).first->second.count;
 }
 
 void SphereTree::remove(Body* body) {
-    // A listed leaf first; a body whose leaves all left the list (it escaped the root, or broke
-    // what the tree accepts) still has its earliest retired leaf freed, so bodies that come and
-    // go leave nothing behind.
-    auto ofBody = [body](const TreeNode* leaf) { return leaf->body == body; };
-    TreeNodeList* list = &leaves;
-    auto found = std::find_if(leaves.begin(), leaves.end(), ofBody);
-    if (found == leaves.end()) {
-        list = &retiredLeaves;
-        found = std::find_if(retiredLeaves.begin(), retiredLeaves.end(), ofBody);
-        if (found == retiredLeaves.end()) {
-            return;
-        }
+    auto known = leavesOfBody.find(body);
+    if (known == leavesOfBody.end()) {
+        return;
     }
-    TreeNode* leaf = *found;
-    list->erase(found);
+    TreeNode* leaf = known->second.only;
+    if (known->second.count > 1) {
+        // A body inserted more than once: a listed leaf first; a body whose leaves all left the
+        // list (it escaped the root, or broke what the tree accepts) still has its earliest
+        // retired leaf freed, so bodies that come and go leave nothing behind.
+        auto ofBody = [body](const TreeNode* node) { return node->body == body; };
+        auto found = std::find_if(leaves.begin(), leaves.end(), ofBody);
+        leaf = found != leaves.end()
+                   ? *found
+                   : *std::find_if(retiredLeaves.begin(), retiredLeaves.end(), ofBody);
+    }
     this->removeNode(leaf);
+}
+
+void SphereTree::forgetLeaf(TreeNode* leaf) {
+    (leaf->flags & TreeNodeFlags::Retired ? retiredLeaves : leaves).erase(leaf->entry);
+    auto known = leavesOfBody.find(leaf->body);
+    if (--known->second.count == 0) {
+        leavesOfBody.erase(known);
+    } else if (known->second.count == 1) {
+        // The body's other leaf, listed or retired, becomes its only one.
+        auto other = [leaf](const TreeNode* node) {
+            return node->body == leaf->body && node != leaf;
+        };
+        auto found = std::find_if(leaves.begin(), leaves.end(), other);
+        known->second.only = found != leaves.end()
+                                 ? *found
+                                 : *std::find_if(retiredLeaves.begin(), retiredLeaves.end(), other);
+    }
 }
 
 void SphereTree::removeNode(TreeNode* node) {
@@ -107,11 +125,10 @@ void SphereTree::removeNode(TreeNode* node) {
     if (node->flags & TreeNodeFlags::IntegrateQueued) {
         integrateQueue.remove(node);
     }
-    // remove() has taken its leaf off its list already; a leaf removed directly must not stay
-    // listed either, or the next update would refresh (and tear-down free) a destroyed node.
+    // A destroyed leaf must not stay listed, or the next update would refresh (and tear-down
+    // free) it.
     if (node->flags & TreeNodeFlags::Leaf) {
-        leaves.remove(node);
-        retiredLeaves.remove(node);
+        forgetLeaf(node);
         escapedLeaves.remove(node);
     }
     if (node->parent != nullptr) {
@@ -125,7 +142,7 @@ void SphereTree::removeNode(TreeNode* node) {
         TreeNode* child = node->children.front();
         child->detach();
         if (child->flags & TreeNodeFlags::Leaf) {
-            if (std::find(leaves.begin(), leaves.end(), child) != leaves.end()) {
+            if (!(child->flags & TreeNodeFlags::Retired)) {
                 this->queueIntegrate(child);
             }
         } else {
@@ -156,8 +173,13 @@ void SphereTree::strandLeaf(TreeNode* leaf) {
         this->queueRecompute(leaf->parent);
         leaf->detach();
     }
+    retire(leaf);
+}
+
+void SphereTree::retire(TreeNode* leaf) {
     escapedLeaves.push_back(leaf);
-    retiredLeaves.push_back(leaf);
+    leaf->entry = retiredLeaves.insert(retiredLeaves.end(), leaf);
+    leaf->flags |= TreeNodeFlags::Retired;
 }
 
 void SphereTree::update() {
@@ -179,8 +201,7 @@ void SphereTree::update() {
             this->queueRecompute(leaf->parent);
             leaf->detach();
         } else {
-            escapedLeaves.push_back(leaf);
-            retiredLeaves.push_back(leaf);
+            retire(leaf);
         }
     }
 

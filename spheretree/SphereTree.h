@@ -4,6 +4,8 @@
 #include "spheretree/TreeNode.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 
 namespace spheres {
 
@@ -35,7 +37,8 @@ public:
     /// Queues a new leaf for body; queries see it after the next update.
     virtual void insert(Body* body);
     /// Destroys one leaf of body: the earliest in the list of leaves, or else the earliest of
-    /// its retired leaves (escaped or stranded); nothing happens if it has none.
+    /// its retired leaves (escaped or stranded); nothing happens if it has none. Constant time
+    /// for a body inserted once.
     virtual void remove(Body* body);
     /// Takes node out of the queues, the lists of leaves and its parent (which is queued for
     /// recompute), and destroys it. Listed leaves below a node that still has children wait to be
@@ -87,7 +90,19 @@ protected:
     void attachLeaf(TreeNode* leaf, TreeNode* parent);
 
 private:
+    /// A body's leaves: how many, and the one leaf while there is only one.
+    struct BodyLeaves {
+        TreeNode* only;
+        std::uint32_t count;
+    };
+    std::unordered_map<const Body*, BodyLeaves> leavesOfBody;
+
     static bool isAcceptable(TreeNode* leaf);
+    /// Moves leaf from the leaves to the escaped and retired ones (the caller takes it off the
+    /// list of leaves).
+    void retire(TreeNode* leaf);
+    /// Takes a leaf about to be destroyed off its list and out of leavesOfBody.
+    void forgetLeaf(TreeNode* leaf);
     void strandLeaf(TreeNode* leaf);
     static void destroySubtree(TreeNode* node);
     static std::size_t countSubtree(const TreeNode* node);

@@ -177,14 +177,24 @@ std::string checkTree(SphereTree& tree, TreeCheckMode mode) {
             }
         }
     }
-    for (const TreeNode* leaf : tree.getLeaves()) {
-        if (!checker.refreshed.insert(leaf).second) {
-            return describe(*leaf, "listed twice among the leaves");
+    // Each listed leaf knows its place in its list, and which list it is.
+    const TreeNodeList& leaves = tree.getLeaves();
+    for (auto it = leaves.begin(); it != leaves.end(); ++it) {
+        if (!checker.refreshed.insert(*it).second) {
+            return describe(**it, "listed twice among the leaves");
+        }
+        if (TreeNodeList::const_iterator((*it)->entry) != it || has(**it, TreeNodeFlags::Retired)) {
+            return describe(**it, "a listed leaf does not know its place among the leaves");
         }
     }
-    for (const TreeNode* leaf : tree.getRetiredLeaves()) {
-        if (!checker.retired.insert(leaf).second) {
-            return describe(*leaf, "listed twice among the retired leaves");
+    const TreeNodeList& retiredLeaves = tree.getRetiredLeaves();
+    for (auto it = retiredLeaves.begin(); it != retiredLeaves.end(); ++it) {
+        if (!checker.retired.insert(*it).second) {
+            return describe(**it, "listed twice among the retired leaves");
+        }
+        if (TreeNodeList::const_iterator((*it)->entry) != it ||
+            !has(**it, TreeNodeFlags::Retired)) {
+            return describe(**it, "a retired leaf does not know its place among the retired");
         }
     }
     // QuerySphereTree's update empties this list; the base update leaves it filled.

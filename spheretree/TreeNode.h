@@ -20,6 +20,7 @@ struct TreeNodeFlags {
         Leaf = 0x04,            ///< wraps a body
         Bounding = 0x08,        ///< a bounding sphere: the root and every node made to hold leaves
         Root = 0x10,            ///< the fixed root; never queued
+        Retired = 0x20,         ///< a leaf in the tree's retiredLeaves (else in its leaves)
     };
 };
 
@@ -42,6 +43,9 @@ struct TreeNode {
     TreeNode* parent;
     /// The body a leaf wraps; null on other nodes.
     Body* body = nullptr;
+    /// A leaf's place in the tree's leaves or retiredLeaves (flag Retired), so that removing it
+    /// needs no search.
+    TreeNodeList::iterator entry;
 
     TreeNode(TreeNode* parent, unsigned flags) : flags(flags), parent(parent) {}
 

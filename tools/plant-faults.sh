@@ -6,10 +6,11 @@
 #   tools/plant-faults.sh BUILD_DIR [FAULT_LIST]
 #
 # BUILD_DIR is a configured build tree of this checkout. FAULT_LIST (default tools/faults.txt)
-# holds lines "file => original text => replacement [=> occurrence]": the first line of file
-# (or the occurrence-th) that contains the original text has it replaced. A fault whose text is
-# not in the file is listed as absent and not counted. PLANT_CTEST_ARGS selects the tests
-# (default "-L unit").
+# holds lines "file => original text => replacement [=> occurrence] [=> label]": the first line
+# of file (or the occurrence-th, a number) that contains the original text has it replaced, and
+# the tests of the ctest label (a word; default unit) run against it. A fault whose text is not
+# in the file is listed as absent and not counted. PLANT_CTEST_ARGS selects the tests of faults
+# without a label instead of "-L unit".
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ "$1" = "--help" ]; then
@@ -44,8 +45,17 @@ while IFS= read -r line; do
     rest="${rest#* => }"
     replacement="${rest%% => *}"
     occurrence=1
-    [ "$rest" != "$replacement" ] && occurrence="${rest#* => }"
+    tests=("${ctest_args[@]}")
+    while [ "$rest" != "${rest#* => }" ]; do
+        rest="${rest#* => }"
+        field="${rest%% => *}"
+        case "$field" in
+        *[!0-9]*) tests=(-L "$field") ;;
+        *) occurrence="$field" ;;
+        esac
+    done
     label="$file: $original -> $replacement"
+    [ "${tests[*]}" != "${ctest_args[*]}" ] && label="$label (${tests[*]})"
 
     target="$root/$file"
     if [ ! -f "$target" ]; then
@@ -75,13 +85,13 @@ while IFS= read -r line; do
     if ! cmake --build "$build" -j2 > "$build/plant-build.log" 2>&1; then
         echo "nobuild  $label"
         broken=$((broken + 1))
-    elif ctest --test-dir "$build" "${ctest_args[@]}" -j2 --timeout 300 \
+    elif ctest --test-dir "$build" "${tests[@]}" -j2 --timeout 300 \
         > "$build/plant-test.log" 2>&1; then
         echo "MISSED   $label"
         missed=$((missed + 1))
         missed_list+=("$label")
     else
-        failing=$(sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*(\(Failed\|Subprocess aborted\|SEGFAULT\|Timeout\|Exception\|Child aborted\)).*/\1/p' \
+        failing=$(sed -n '/tests FAILED:/,$s/^[[:space:]]*[0-9]* - \([^ ]*\) (.*/\1/p' \
             "$build/plant-test.log" | tr '\n' ' ')
         echo "caught   $label [ $failing]"
         caught=$((caught + 1))

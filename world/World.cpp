@@ -3,6 +3,9 @@
 #include "body/Body.h"
 #include "spheretree/QuerySphereTree.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace spheres {
 
 World::World() : tree(new QuerySphereTree()) {}
@@ -12,7 +15,30 @@ World::~World() {
     delete tree;
 }
 
+void World::checkNotDrawing([[maybe_unused]] const char* operation) const {
+#ifdef SPHERES_VALIDATE
+    if (tree->isDrawing()) {
+        std::fprintf(stderr,
+                     "World::%s called while the World draws (from a DebugDraw callback): the "
+                     "drawing walk would visit freed nodes; change the World between draws\n",
+                     operation);
+        std::abort();
+    }
+#endif
+}
+
+World::Entry World::unlink(Entry it) {
+    // Every entry of a dead body goes in the same walk (a later one only, when an earlier one's
+    // integration killed it), so the earliest entry needs no update.
+    auto known = entriesOfBody.find(*it);
+    if (--known->second.count == 0) {
+        entriesOfBody.erase(known);
+    }
+    return bodies.erase(it);
+}
+
 void World::step(float dt) {
+    checkNotDrawing("step");
     for (auto it = bodies.begin(); it != bodies.end();) {
         Body* body = *it;
         if (body->isAlive()) {
@@ -24,7 +50,7 @@ void World::step(float dt) {
             }
             ++it;
         } else {
-            it = bodies.erase(it);
+            it = unlink(it);
         }
     }
     tree->update();
@@ -35,13 +61,24 @@ void World::draw() {
 }
 
 int World::addBody(Body* body) {
-    bodies.push_back(body);
+    checkNotDrawing("addBody");
+    Entry entry = bodies.insert(bodies.end(), body);
+    ++entriesOfBody.try_emplace(body, Entries{entry, 0}).first->second.count;
     tree->insert(body);
     return 1;
 }
 
 int World::removeBody(Body* body) {
-    bodies.remove(body);
+    checkNotDrawing("removeBody");
+    auto known = entriesOfBody.find(body);
+    if (known != entriesOfBody.end()) {
+        if (known->second.count == 1) {
+            bodies.erase(known->second.first);
+        } else {
+            bodies.remove(body);
+        }
+        entriesOfBody.erase(known);
+    }
     tree->remove(body);
     return 1;
 }

@@ -24,6 +24,9 @@ TEST(CollisionResponseTest, ExchangesMomentumAlongTheLineOfCentres) {
          2, 2},
         {"zero-length normal (both at -1) leaves both unchanged", 0.5f, 1, 1, 0, -2, -2, 2, 0, -2,
          -2},
+        // Each body's move on reads its own new velocity: the one that stops stays at contact.
+        {"masses 3 and 1: A stops at contact, B moves on", 0.5f, 3, 1, 2, 0, -2, 0, -1, 4, 2},
+        {"masses 1 and 3: B stops at contact, A moves on", 0.5f, 1, 3, 2, 0, -2, -4, -2, 0, 1},
     };
     for (const auto& c : cases) {
         SphereBody a = makeBody(x(-2.0f), x(0.0f), 1.0f, x(2.0f));
@@ -46,6 +49,7 @@ TEST(CollisionResponseTest, EarliestContactPicksTheFirstSmallestTime) {
     } cases[] = {
         {"empty lists change nothing", {}, {}, -1},
         {"times of 1e9 and above are never picked", {0, 1}, {1e9f, 2e9f}, -1},
+        {"a time past 1 within the tolerance is picked", {1}, {1.0005f}, 1},
         {"a tie goes to the earlier hit", {0, 1, 2}, {0.7f, 0.2f, 0.2f}, 1},
         {"times list longer than hits stops at the shorter", {2}, {0.5f, 0.1f}, 2},
     };

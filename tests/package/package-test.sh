@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Checks of what the build hands to others:
 #   package-test.sh consumer BUILD WORK GENERATOR CXX "CXXFLAGS"
-#     installs BUILD into WORK/prefix, then configures, builds and runs the consumer project
-#     against it with find_package(Spheres); neither the consumer nor the package needs GL
+#     installs BUILD into WORK/prefix: every header of the library folders but the GL ones, and
+#     a package that refers to no GL; then configures, builds and runs two consumers against it
+#     with find_package(Spheres): the head-on example (Spheres::world) and frame-consumer (every
+#     exported target, the frame through Spheres::app); neither needs GL. Last, uninstalls
+#     through install_manifest.txt
 #   package-test.sh gl-free PROGRAM...
 #     no program lists a GL library (libGL, libGLU, libglut, libGLX, libOpenGL) in readelf -d
 #   package-test.sh no-window SOURCE WORK GENERATOR
@@ -45,17 +48,30 @@ consumer)
         'lib.*/cmake/Spheres/SpheresConfigVersion\.cmake' 'share/doc/spheres/LICENSE'; do
         grep -Eqx "\./$file" "$work/installed.txt" || fail "$file is not installed"
     done
-    ! grep -E '/GL[A-Za-z]*\.h$' "$work/installed.txt" || fail "a GL header is installed"
+    # The installed headers are exactly the library folders' headers, the GL ones left out.
+    source=$(cd "$here/../.." && pwd)
+    (cd "$source" && find math body spheretree world frustum app -name '*.h' ! -name 'GL*.h' |
+        sed 's|^|./include/spheres/|' | sort) >"$work/headers.txt"
+    grep -E '^\./include/' "$work/installed.txt" >"$work/installed-headers.txt" || true
+    diff "$work/headers.txt" "$work/installed-headers.txt" >"$work/headers.diff" ||
+        { cat "$work/headers.diff"; fail "the installed headers differ from the library's (<: missing)"; }
     ! grep -Eil 'opengl|glut' "$work/prefix"/lib*/cmake/Spheres/*.cmake \
         "$work/prefix"/lib/*/cmake/Spheres/*.cmake 2>/dev/null || fail "the package refers to GL"
-    cmake -S "$here/../../examples/head-on" -B "$work/consumer" -G "$generator" \
-        -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags" \
-        -DCMAKE_PREFIX_PATH="$work/prefix" >"$work/configure.log" ||
-        { cat "$work/configure.log"; fail "the consumer does not configure"; }
-    cmake --build "$work/consumer" >"$work/build.log" 2>&1 ||
-        { cat "$work/build.log"; fail "the consumer does not build"; }
-    gl_free "$work/consumer/head-on" "$work/prefix/bin/sphere-sim"
-    "$work/consumer/head-on" || fail "the bodies did not exchange velocities"
+    for consumer in "$source/examples/head-on" "$here/frame-consumer"; do
+        name=$(basename "$consumer")
+        cmake -S "$consumer" -B "$work/$name" -G "$generator" -DCMAKE_CXX_COMPILER="$cxx" \
+            -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_PREFIX_PATH="$work/prefix" \
+            >"$work/$name-configure.log" 2>&1 ||
+            { cat "$work/$name-configure.log"; fail "$name does not configure"; }
+        cmake --build "$work/$name" >"$work/$name-build.log" 2>&1 ||
+            { cat "$work/$name-build.log"; fail "$name does not build"; }
+    done
+    gl_free "$work/head-on/head-on" "$work/frame-consumer/frame-run" "$work/prefix/bin/sphere-sim"
+    "$work/head-on/head-on" || fail "the bodies did not exchange velocities"
+    "$work/frame-consumer/frame-run" || fail "the frame run through Spheres::app failed"
+    # Uninstalling as the library guide says leaves no file behind.
+    xargs -d '\n' rm -f -- <"$build/install_manifest.txt"
+    [ -z "$(find "$work/prefix" -type f)" ] || fail "files stay after uninstalling"
     ;;
 gl-free)
     shift

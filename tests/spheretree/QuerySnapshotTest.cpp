@@ -10,15 +10,23 @@ TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
     TreeScene scene;
     QuerySphereTree& tree = scene.tree;
     std::size_t hits = 0;
-    auto agrees = [&](const char* after) { // every node lies within 200 000 of the origin
+    // The ray, segment and sphere queries read the leaves' spheres from the copy: each walk runs
+    // them along the x axis, where every leaf lies (within 200 000 of the origin).
+    auto run = [&](QueryWalk walk, BodyList& bodies, TimeList& times) {
+        tree.setQueryWalk(walk);
+        tree.querySphere(Vector3::zero, 2e5f, bodies);
+        tree.queryRay(Vector3(-2e5f, 0.0f, 0.0f), Vector3::unitX, bodies, times);
+        tree.querySegment(Vector3(-2e5f, 0.0f, 0.0f), Vector3(2e5f, 0.0f, 0.0f), bodies, times);
+        tree.setQueryWalk(QueryWalk::Snapshot);
+    };
+    auto agrees = [&](const char* after) {
         EXPECT_EQ(tree.refreshSnapshot().compareWith(tree.getRoot()), "") << after;
         BodyList literal, snapshot;
-        tree.setQueryWalk(QueryWalk::Literal);
-        tree.querySphere(Vector3::zero, 2e5f, literal);
-        tree.setQueryWalk(QueryWalk::Snapshot);
-        tree.querySphere(Vector3::zero, 2e5f, snapshot);
-        EXPECT_EQ(literal, snapshot) << after;
-        hits += literal.size();
+        TimeList literalTimes, snapshotTimes;
+        run(QueryWalk::Literal, literal, literalTimes);
+        run(QueryWalk::Snapshot, snapshot, snapshotTimes);
+        EXPECT_TRUE(literal == snapshot && literalTimes == snapshotTimes) << after;
+        hits += literal.size() / 3;
     };
     TreeNode* first = scene.add(0.0f, 50.0f);
     EXPECT_EQ(scene.update(), "");
@@ -26,6 +34,9 @@ TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
     TreeNode* second = scene.add(600.0f, 50.0f);
     EXPECT_EQ(scene.update(), "");
     agrees("update after insert");
+    TreeScene::moveTo(second, 610.0f); // it stays inside its node: nothing is placed or re-fitted
+    EXPECT_EQ(scene.update(), "");
+    agrees("update in which every leaf stayed in its node");
 
     TreeNode* level1 = tree.getRoot()->children.front();
     level1->radius += 1.0f; // a field written directly, announced by invalidate()
@@ -44,5 +55,5 @@ TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
     agrees("removeNode");
     tree.remove(&scene.bodies.front());
     agrees("remove");
-    EXPECT_EQ(hits, 1u + 2 + 2 + 2 + 2 + 1 + 0);
+    EXPECT_EQ(hits, 1u + 2 + 2 + 2 + 2 + 2 + 1 + 0);
 }

@@ -38,7 +38,8 @@ struct CubeFrustum : MatrixFrustum {
 };
 
 // Each boundary of the per-node tests, pinned by literal values: the tree and the references
-// share these tests, so only a literal shows a fault in one. Non-finite arguments find nothing.
+// share these tests, so only a literal shows a fault in one. Non-finite arguments find nothing;
+// finite ones of any size, and ray directions of any length, give the geometric answer.
 TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
     TreeScene scene; // one leaf sphere: centre (0, 0, 10), radius 1.999f + 0.001f = 2 exactly
     Body* body = scene.add(z(10.0f), 1.999f)->body;
@@ -62,9 +63,11 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
     auto sphere = [&](float r, const Vector3& center = z(5.0f)) {
         return onlyTime([&](BodyList& b, TimeList&) { tree.querySphere(center, r, b); });
     };
-    // A body of radius 1.001f (reach 3 exactly) moving along z; at rest it reports nothing.
-    auto sweep = [&](float from, float length) {
-        SphereBody mover = makeBody(z(from), z(from + length), 1.001f);
+    // A body of radius 1.001f (reach 3 exactly) moving along z, offset in y; at rest it reports
+    // nothing.
+    auto sweep = [&](float from, float length, float offset = 0.0f) {
+        Vector3 y(0.0f, offset, 0.0f);
+        SphereBody mover = makeBody(z(from) + y, z(from + length) + y, 1.001f);
         return onlyTime([&](BodyList& b, TimeList& t) { tree.querySweep(&mover, b, t); });
     };
     // Last, as it changes the body: the cube -1..1 seen from (3, 0, 10); the body's own sphere
@@ -89,6 +92,18 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
         {"ray: infinite origin", ray(Vector3(0.0f, -inf, 0.0f)), -1.0f, 0},
         {"ray: NaN direction", ray(z(0.0f), Vector3(nan, 0.0f, 1.0f)), -1.0f, 0},
         {"ray: infinite direction", ray(z(0.0f), z(inf)), -1.0f, 0},
+        {"ray: direction of length 1 + 5e-6 taken as given", ray(z(0.0f), z(1.000005f)), 7.9998f,
+         1e-5f},
+        {"ray: direction of length 0.5 normalised",
+         ray(Vector3(0.0f, -6.0f, 2.0f), Vector3(0.0f, 0.3f, 0.4f)), 8.0f, 1e-5f},
+        {"ray: direction of length 10 normalised", ray(z(0.0f), z(10.0f)), 8.0f, 0},
+        {"ray: direction 1e30 long normalised", ray(z(0.0f), z(1e30f)), 8.0f, 0},
+        {"ray: direction 1e-40 long normalised", ray(z(0.0f), z(1e-40f)), 8.0f, 0},
+        {"ray: zero direction", ray(z(0.0f), Vector3::zero), -1.0f, 0},
+        {"ray from 1e20 away straight at it",
+         ray(Vector3(1e20f, 0.0f, 10.0f), Vector3(-1.0f, 0, 0)), 1e20f, 1e13f},
+        {"ray from 1e20 away passing it by 1e20",
+         ray(Vector3(1e20f, 1e20f, 0.0f), Vector3(-1, 0, 0)), -1.0f, 0},
         {"segment: entry parameter", segment(z(0.0f), z(20.0f)), 0.4f, 1e-6f},
         {"segment: ends short, within tolerance", segment(z(0.0f), z(7.995f)), 1.000625f, 1e-5f},
         {"segment: ends too short", segment(z(0.0f), z(7.99f)), -1.0f, 0},
@@ -101,6 +116,11 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
         {"segment: NaN end", segment(z(0.0f), Vector3(0.0f, nan, 20.0f)), -1.0f, 0},
         {"segment: infinite start", segment(z(-inf), z(20.0f)), -1.0f, 0},
         {"segment: NaN start", segment(Vector3(nan, 0.0f, 0.0f), z(20.0f)), -1.0f, 0},
+        {"segment starting on the sphere, into it: time 0", segment(z(8.0f), z(20.0f)), 0.0f, 0},
+        {"segment 6e38 long through it: halfway",
+         segment(Vector3(-3e38f, 0, 10), Vector3(3e38f, 0, 10)), 0.5f, 1e-6f},
+        {"segment 6e38 long passing 1e30 away",
+         segment(Vector3(-3e38f, 1e30f, 0), Vector3(3e38f, 1e30f, 0)), -1.0f, 0},
         {"sphere touching only: nothing", sphere(3.0f), -1.0f, 0},
         {"sphere overlapping", sphere(3.01f), 0.0f, 0},
         {"sphere: radius +infinity holds everything", sphere(inf), 0.0f, 0},
@@ -108,7 +128,15 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
         {"sphere: radius -infinity", sphere(-inf), -1.0f, 0},
         {"sphere: NaN centre", sphere(3.01f, Vector3(nan, 0.0f, 5.0f)), -1.0f, 0},
         {"sphere: infinite centre", sphere(3.01f, Vector3(0.0f, inf, 5.0f)), -1.0f, 0},
+        {"sphere: negative radius holds nothing", sphere(-1.0f, z(10.0f)), -1.0f, 0},
+        {"sphere: radius -1e6 holds nothing", sphere(-1e6f, z(10.0f)), -1.0f, 0},
+        {"sphere: radius -0 is a point", sphere(-0.0f, z(10.0f)), 0.0f, 0},
+        {"sphere of radius 3e19 2e19 away holds the root", sphere(3e19f, Vector3(2e19f, 0, 0)),
+         0.0f, 0},
+        {"sphere of radius 3e19 4e19 away misses it", sphere(3e19f, Vector3(4e19f, 0, 0)), -1.0f,
+         0},
         {"sweep: first contact", sweep(4.0f, 10.0f), 0.3f, 0},
+        {"sweep: grazing at exactly the reach (discriminant 0)", sweep(4.0f, 10.0f, 3.0f), 0.6f, 0},
         {"sweep: no relative motion, though overlapping", sweep(9.0f, 0.0f), -1.0f, 0},
         {"sweep: t = 1.002", sweep(-3.02f, 10.0f), -1.0f, 0},
         {"sweep: t = -0.002", sweep(7.02f, 10.0f), -1.0f, 0},

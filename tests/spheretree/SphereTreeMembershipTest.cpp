@@ -40,6 +40,7 @@ TEST(SphereTreeMembershipTest, RemoveTakesListedLeavesFirstThenRetiredOnesInOrde
         TreeNode* parent = escaped->parent;
         ASSERT_NE(parent, nullptr) << "an escaped leaf keeps its parent";
         scene.tree.insert(&body);
+        EXPECT_EQ(scene.tree.countNodes(), 9u) << "the escaped leaf hangs on; one leaf waits";
         scene.tree.remove(&body);
         EXPECT_TRUE(scene.tree.getLeaves().size() == 1u && scene.tree.getIntegrateQueue().empty());
         EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{escaped});
@@ -59,6 +60,8 @@ TEST(SphereTreeMembershipTest, RemoveTakesListedLeavesFirstThenRetiredOnesInOrde
     scene.tree.remove(&body);
     EXPECT_EQ(scene.tree.getRetiredLeaves(), TreeNodeList{second});
     EXPECT_EQ(scene.update(), "");
+    scene.tree.remove(&body);
+    EXPECT_TRUE(scene.tree.getRetiredLeaves().empty() && scene.update().empty());
 }
 
 TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutLoose) {
@@ -76,6 +79,7 @@ TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutL
                 leaf->body->setRadius(radius);
             }
             EXPECT_EQ(scene.update(), "");
+            EXPECT_EQ(scene.tree.countNodes(), 8u) << "placed or stranded, the leaf is counted";
             EXPECT_TRUE(leaf->body->isAlive() == accepted &&
                         (leaf->parent != nullptr) == accepted &&
                         scene.tree.getRetiredLeaves().size() == (accepted ? 0u : 1u));
