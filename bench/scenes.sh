@@ -5,21 +5,33 @@
 # step (integration and the tree's update), the share of queries walked again, and the query
 # snapshot's bytes per body.
 #
-#   bench/scenes.sh RESULTS.csv
+#   bench/scenes.sh RESULTS.csv [CHART.png]
 #
 # RESULTS.csv is sphere-bench --benchmark_filter=^Scene/ --benchmark_out=RESULTS.csv
 # --benchmark_out_format=csv (the filter makes a tree benchmark the first, whose counters head
 # the file); several runs appended to one file count with their fastest repetition.
 # CLOCK=cpu_time reads the measuring thread's processor time instead of the wall-clock time.
+# With CHART.png it also draws, with gnuplot, the one-thread tree, btDbvt and the grid for every
+# scene and size (log scale), written to a temporary file and renamed when gnuplot succeeds.
 set -euo pipefail
 
-if [ $# -ne 1 ] || [ "$1" = --help ] || [ "$1" = -h ]; then
-    sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//' >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ "$1" = --help ] || [ "$1" = -h ]; then
+    awk 'NR == 1 { next } !/^#/ { exit } { sub(/^# ?/, ""); print }' "$0" >&2
     [ $# -eq 1 ] && exit 0
     exit 2
 fi
 [ -r "$1" ] || { echo "scenes.sh: cannot read '$1'" >&2; exit 2; }
+chart=${2:-}
+if [ -n "$chart" ] && [ ! -d "$(dirname "$chart")" ]; then
+    echo "scenes.sh: no folder for '$chart'" >&2
+    exit 2
+fi
+table=$(mktemp)
+data=$(mktemp)
+partial=${chart:+$chart.tmp-$$}
+trap 'rm -f "$table" "$data" ${partial:+"$partial"}' EXIT
 
+{
 echo "| scene | bodies | tree | tree, all cores | btDbvt | grid | tree / btDbvt | tree / grid | contacts per frame | step share | walked again | snapshot bytes per body |"
 echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 awk -F, -v clock="${CLOCK:-real_time}" '
@@ -55,3 +67,24 @@ awk -F, -v clock="${CLOCK:-real_time}" '
                 share(step[key]), share(again[key]), (key in bytes) ? sprintf("%.0f", bytes[key]) : "-"
         }
     }' "$1"
+} >"$table"
+cat "$table"
+
+[ -n "$chart" ] || exit 0
+# One line per scene and size: label, tree, btDbvt, grid.
+awk -F'|' 'NR > 2 { gsub(/ /, ""); printf "%s/%dk %s %s %s\n", $2, $3 / 1000, $4, $6, $7 }' \
+    "$table" >"$data"
+gnuplot <<PLOT
+set terminal pngcairo size 1100,500 font "sans,10" noenhanced
+set output "$partial"
+set style data histograms
+set style histogram clustered gap 1
+set style fill solid 0.8 border -1
+set logscale y
+set ylabel "ns per body per frame (${CLOCK:-real_time})"
+set xtics rotate by -45 nomirror
+set key top left
+set grid ytics
+plot "$data" using 2:xtic(1) title "tree (one thread)", "" using 3 title "btDbvt", "" using 4 title "grid"
+PLOT
+mv "$partial" "$chart"
