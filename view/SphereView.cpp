@@ -15,6 +15,7 @@
 #include "view/HeadsUp.h"
 #include "view/LevelLegend.h"
 #include "view/Picking.h"
+#include "view/PictureControls.h"
 #include "view/PngFile.h"
 #include "view/SimulationClock.h"
 #include "view/ViewCamera.h"
@@ -60,16 +61,18 @@ constexpr float orbitZoomPerPixel = 1.005f;
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
-ViewCamera camera;
-LevelLegend levels;
-ClipSlab slab;
-bool shells = false;
+PictureControls controls;
+// The picture's controls under their own names.
+ViewCamera& camera = controls.camera;
+LevelLegend& levels = controls.levels;
+ClipSlab& slab = controls.slab;
+bool& shells = controls.shells;
+bool& showHelp = controls.showHelp;
 ViewPicture picture;
 ViewRenderer renderer;
 GLViewportLimit viewportLimit;
 int windowWidth = 640;
 int windowHeight = 480;
-bool showHelp = false;
 
 struct MouseState {
     int button = -1;
@@ -136,6 +139,9 @@ void keyboard(unsigned char key, int x, int y) {
         handleKey(key, x, y);
         return;
     }
+    if (controls.apply(*viewKey)) {
+        return;
+    }
     switch (viewKey->action) {
     case ViewAction::Freeze:
         simClock->toggleFrozen();
@@ -164,29 +170,7 @@ void keyboard(unsigned char key, int x, int y) {
     case ViewAction::Unselect:
         session->select(-1);
         break;
-    case ViewAction::ToggleLevel:
-        levels.toggle(viewKey->level);
-        break;
-    case ViewAction::ToggleStyle:
-        shells = !shells;
-        break;
-    case ViewAction::ToggleHelp:
-        showHelp = !showHelp;
-        break;
-    case ViewAction::EmphasisNext:
-        levels.stepEmphasis(1);
-        break;
-    case ViewAction::EmphasisBack:
-        levels.stepEmphasis(-1);
-        break;
-    case ViewAction::SlabOn:
-        slab.move(1);
-        break;
-    case ViewAction::SlabBack:
-        slab.move(-1);
-        break;
-    case ViewAction::SwitchCamera:
-        camera.toggle();
+    default:
         break;
     }
 }

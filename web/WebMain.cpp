@@ -10,6 +10,7 @@
 #include "view/HeadsUp.h"
 #include "view/LevelLegend.h"
 #include "view/Picking.h"
+#include "view/PictureControls.h"
 #include "view/SimulationClock.h"
 #include "view/ViewCamera.h"
 #include "view/ViewKeys.h"
@@ -49,19 +50,22 @@ constexpr float orbitZoomPerPixel = 1.005f;
 constexpr int clickSlop = 3;
 
 // The URL parameters, each read as the sphere-view option of the same name.
-const char* const pageParameters[] = {"scene", "bodies", "seed", "spread", "keys", "frames", "rate"};
+const char* const pageParameters[] = {"scene", "bodies", "seed", "spread",
+                                      "keys",  "frames", "rate"};
 
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
-ViewCamera camera;
-LevelLegend levels;
-ClipSlab slab;
-bool shells = false;
+PictureControls controls;
+// The picture's controls under their own names.
+ViewCamera& camera = controls.camera;
+LevelLegend& levels = controls.levels;
+ClipSlab& slab = controls.slab;
+bool& shells = controls.shells;
+bool& showHelp = controls.showHelp;
 ViewPicture picture;
 ViewRenderer renderer;
 HeadsUp headsUp;
-bool showHelp = false;
 // Escape stops the simulation until a reset; the page keeps drawing.
 bool stopped = false;
 
@@ -145,6 +149,9 @@ void press(unsigned char key) {
         handleKey(key, 0, 0);
         return;
     }
+    if (controls.apply(*viewKey)) {
+        return;
+    }
     switch (viewKey->action) {
     case ViewAction::Freeze:
         simClock->toggleFrozen();
@@ -174,29 +181,7 @@ void press(unsigned char key) {
     case ViewAction::Unselect:
         session->select(-1);
         break;
-    case ViewAction::ToggleLevel:
-        levels.toggle(viewKey->level);
-        break;
-    case ViewAction::ToggleStyle:
-        shells = !shells;
-        break;
-    case ViewAction::ToggleHelp:
-        showHelp = !showHelp;
-        break;
-    case ViewAction::EmphasisNext:
-        levels.stepEmphasis(1);
-        break;
-    case ViewAction::EmphasisBack:
-        levels.stepEmphasis(-1);
-        break;
-    case ViewAction::SlabOn:
-        slab.move(1);
-        break;
-    case ViewAction::SlabBack:
-        slab.move(-1);
-        break;
-    case ViewAction::SwitchCamera:
-        camera.toggle();
+    default:
         break;
     }
 }
