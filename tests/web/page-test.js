@@ -299,8 +299,10 @@ async function run(browser, base) {
     await formPage.waitForFunction(() => !document.getElementById('message').hidden);
     await formPage.$eval('#bodies', (e) => { e.value = '50'; });
     await formPage.type('#seed', '3');
+    await formPage.select('#scene', 'clusters');
     await Promise.all([formPage.waitForNavigation(), formPage.click('#scene-form button')]);
-    check(formPage.url().endsWith('?bodies=50&seed=3&rate=5'), 'the form loads ' + formPage.url());
+    check(formPage.url().endsWith('?scene=clusters&bodies=50&seed=3&rate=5'),
+          'the form loads ' + formPage.url());
     await waitFor(formPage, 'frame 0', () => frameLines(formPage).length > 0);
     check(frameLines(formPage)[0] === 'frame 0 alive 50 contacts 0', 'with 50 bodies');
     const page = await open(browser, base + '?bodies=10', () => {
