@@ -10,12 +10,6 @@
 using namespace spheres;
 
 TEST(FrameLogicTest, PausedFramesResolveContactsAndCountTheirOwnVisibleBodies) {
-    auto cameraFrustum = [](float tz) {
-        float projection[16], modelview[16];
-        defaultProjectionMatrix(projection);
-        cameraModelviewMatrix(0.0f, 0.0f, tz, 0.0f, 0.0f, 0.0f, modelview);
-        return MatrixFrustum(projection, modelview);
-    };
     // Equal bodies closing head on: after one step they overlap, first touching halfway.
     World scene;
     SphereBody a(Vector3(-150.0f, 0.0f, 0.0f), 100.0f), b(Vector3(150.0f, 0.0f, 0.0f), 100.0f);
@@ -25,7 +19,7 @@ TEST(FrameLogicTest, PausedFramesResolveContactsAndCountTheirOwnVisibleBodies) {
     scene.addBody(&b);
     scene.step(1.0e-9f);
     Body* bodies[] = {&a, &b};
-    MatrixFrustum frustum = cameraFrustum(0.0f);
+    MatrixFrustum frustum = defaultCameraFrustum();
     BodyList visible{nullptr}; // a list that is not empty still gives the frame's own count
     // A running frame over no bodies only steps: the contact is left for the paused frame.
     EXPECT_EQ(simulateFrame(scene, bodies, 0, true, 0.1f, frustum, visible).contacts, 0);
@@ -37,7 +31,10 @@ TEST(FrameLogicTest, PausedFramesResolveContactsAndCountTheirOwnVisibleBodies) {
     EXPECT_NEAR(a.getPosition().x, -150.0f, 1e-2f); // bounced back, not stepped on
     EXPECT_NEAR(b.getPosition().x, 150.0f, 1e-2f);
     visible.clear();
-    MatrixFrustum behind = cameraFrustum(20000.0f); // the camera past the scene sees nothing
+    float projection[16], modelview[16]; // the camera past the scene sees nothing
+    defaultProjectionMatrix(projection);
+    cameraModelviewMatrix(0.0f, 0.0f, 20000.0f, 0.0f, 0.0f, 0.0f, modelview);
+    MatrixFrustum behind(projection, modelview);
     EXPECT_EQ(simulateFrame(scene, bodies, 2, true, 0.1f, behind, visible).drawn, 0);
     EXPECT_TRUE(visible.empty());
 }

@@ -9,22 +9,6 @@
 
 using namespace spheres;
 
-TEST(ScenePopulationTest, TheProgramsSceneIsPinnedBodyByBody) {
-    World scene;
-    std::vector<Body*> bodies = populateScene(scene);
-    ASSERT_EQ(std::vector<Body*>(scene.getBodies().begin(), scene.getBodies().end()), bodies);
-    ASSERT_EQ(bodies.size(), 100u);
-    std::uint64_t hash = hashFloats({});
-    for (Body* body : bodies) {
-        Vector3 p = body->getPosition(), v = body->getVelocity(), a = body->getAcceleration();
-        hash = hashFloats(
-            {body->getRadius(), body->getMass(), p.x, p.y, p.z, v.x, v.y, v.z, a.x, a.y, a.z},
-            hash);
-        delete static_cast<SphereBody*>(body); // the caller owns them
-    }
-    EXPECT_EQ(hash, 0xcb112bba811e31efull) << "actual hash 0x" << std::hex << hash;
-}
-
 // The start-up: the spread scales the start positions and the vanishing first step makes each
 // start the previous position, barely moving it; buildScene makes such a scene the program's.
 TEST(ScenePopulationTest, StartSceneSpreadsStepsOnceAndBecomesTheProgramsScene) {

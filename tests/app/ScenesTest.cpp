@@ -9,28 +9,9 @@
 
 using namespace spheres;
 
-namespace {
-
-/// Every value of a body as the frame reads it, bit for bit.
-std::uint64_t hashBody(Body* body, std::uint64_t hash) {
-    Vector3 p = body->getPosition(), q = body->getPreviousPosition();
-    Vector3 v = body->getVelocity(), a = body->getAcceleration();
-    return hashFloats({body->getRadius(), body->getMass(), p.x, p.y, p.z, q.x, q.y, q.z, v.x, v.y,
-                       v.z, a.x, a.y, a.z, body->isAlive() ? 1.0f : 0.0f},
-                      hash);
-}
-
-bool sameBits(const BodyStart& a, const BodyStart& b) {
+static bool sameBits(const BodyStart& a, const BodyStart& b) {
     return std::memcmp(&a, &b, sizeof(BodyStart)) == 0;
 }
-
-void deleteAll(const std::vector<Body*>& bodies) {
-    for (Body* body : bodies) {
-        delete static_cast<SphereBody*>(body);
-    }
-}
-
-} // namespace
 
 TEST(ScenesTest, TheProgramSceneIsTheProgramsStartBitForBit) {
     struct Case {
@@ -44,16 +25,11 @@ TEST(ScenesTest, TheProgramSceneIsTheProgramsStartBitForBit) {
         std::vector<Body*> expected = makeStartScene(program, count, seed, spread);
         std::vector<Body*> actual = makeSceneStart(scene, Scene::Program, count, seed, spread);
         ASSERT_EQ(actual.size(), expected.size());
-        std::uint64_t a = hashFloats({}), b = a;
-        for (std::size_t i = 0; i < actual.size(); ++i) {
-            a = hashBody(expected[i], a);
-            b = hashBody(actual[i], b);
-        }
-        EXPECT_EQ(a, b) << count << " bodies, seed " << seed;
+        EXPECT_EQ(hashBodies(actual), hashBodies(expected)) << count << " bodies, seed " << seed;
         EXPECT_EQ(scene.getTree().refreshSnapshot().compareWith(scene.getTree().getRoot()), "");
         EXPECT_EQ(checkTree(scene.getTree()), "");
-        deleteAll(expected);
-        deleteAll(actual);
+        deleteBodies(expected);
+        deleteBodies(actual);
     }
 }
 

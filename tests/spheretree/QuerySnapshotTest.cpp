@@ -1,5 +1,5 @@
 // The query snapshot after every operation that changes the tree: never a copy older than the
-// tree. Random scenes run both walks against a reference walk in SphereTreeRandomTest.
+// tree. Random scenes run both walks against a reference walk in QuerySphereTreeQueryTest.
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -97,6 +97,31 @@ inline std::uint64_t hashFloats(std::initializer_list<float> values,
     return hash;
 }
 
+/// Every value of a body as the frame reads it, bit for bit, continuing from hash.
+inline std::uint64_t hashBody(Body* body, std::uint64_t hash) {
+    Vector3 p = body->getPosition(), q = body->getPreviousPosition();
+    Vector3 v = body->getVelocity(), a = body->getAcceleration();
+    return hashFloats({body->getRadius(), body->getMass(), p.x, p.y, p.z, q.x, q.y, q.z, v.x, v.y,
+                       v.z, a.x, a.y, a.z, body->isAlive() ? 1.0f : 0.0f},
+                      hash);
+}
+
+/// hashBody over a list of bodies (raw or owning pointers).
+template <class Bodies> std::uint64_t hashBodies(const Bodies& bodies) {
+    std::uint64_t hash = hashFloats({});
+    for (const auto& body : bodies) {
+        hash = hashBody(&*body, hash);
+    }
+    return hash;
+}
+
+/// Deletes the SphereBodies that a scene maker handed over.
+inline void deleteBodies(const std::vector<Body*>& bodies) {
+    for (Body* body : bodies) {
+        delete static_cast<SphereBody*>(body);
+    }
+}
+
 /// A column-major translation matrix.
 using Matrix = std::array<float, 16>;
 inline Matrix translation(float x, float y, float z) {
