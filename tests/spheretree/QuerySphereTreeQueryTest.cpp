@@ -64,10 +64,10 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
         return onlyTime([&](BodyList& b, TimeList&) { tree.querySphere(center, r, b); });
     };
     // A body of radius 1.001f (reach 3 exactly) moving along z, offset in y; at rest it reports
-    // nothing.
-    auto sweep = [&](float from, float length, float offset = 0.0f) {
+    // nothing. The leaf's level-5 node has radius 512 about the leaf's centre.
+    auto sweep = [&](float from, float length, float offset = 0.0f, float radius = 1.001f) {
         Vector3 y(0.0f, offset, 0.0f);
-        SphereBody mover = makeBody(z(from) + y, z(from + length) + y, 1.001f);
+        SphereBody mover = makeBody(z(from) + y, z(from + length) + y, radius);
         return onlyTime([&](BodyList& b, TimeList& t) { tree.querySweep(&mover, b, t); });
     };
     // Last, as it changes the body: the cube -1..1 seen from (3, 0, 10); the body's own sphere
@@ -137,6 +137,10 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
          0},
         {"sweep: first contact", sweep(4.0f, 10.0f), 0.3f, 0},
         {"sweep: grazing at exactly the reach (discriminant 0)", sweep(4.0f, 10.0f, 3.0f), 0.6f, 0},
+        {"sweep through it, ending just touching its level-5 node: pruned",
+         sweep(4.0f, 519.0f, 0.0f, 1.0f), -1.0f, 0},
+        {"sweep through it, ending just inside its level-5 node", sweep(4.0f, 518.0f, 0.0f, 1.0f),
+         0.00579f, 1e-5f},
         {"sweep: no relative motion, though overlapping", sweep(9.0f, 0.0f), -1.0f, 0},
         {"sweep: t = 1.002", sweep(-3.02f, 10.0f), -1.0f, 0},
         {"sweep: t = -0.002", sweep(7.02f, 10.0f), -1.0f, 0},
