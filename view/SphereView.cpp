@@ -8,12 +8,13 @@
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
+#include "output/OutputFile.h"
 #include "output/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
+#include "view/DisplayErrors.h"
 #include "view/GLViewDraw.h"
 #include "view/HeadsUp.h"
 #include "view/Picking.h"
-#include "view/PngFile.h"
 #include "view/SimulationClock.h"
 #include "view/ViewKeys.h"
 #include "view/ViewOptions.h"
@@ -39,6 +40,7 @@ namespace {
 
 constexpr int exitBadOption = 2;
 constexpr int exitOutputFailed = 3;
+constexpr int exitDisplayFailed = 4;
 // The frustum query sees as far as the demo does; the picture reaches past the root sphere so
 // that its outline and the largest bounding spheres show.
 constexpr double queryFar = 300000.0;
@@ -79,14 +81,30 @@ double now() {
     return std::chrono::duration<double>(Clock::now() - origin).count();
 }
 
-void finish(int status) {
-    if (!session->closeTrace()) {
-        std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
+// A normal end (Escape, the last frame, the window closed): the outputs are put in place, with
+// the screenshot of picture if given; returns status, or 3 when an output could not be written.
+int closeView(int status, const unsigned char* picture = nullptr) {
+    std::string error = session->closeOutputs(picture, windowWidth, windowHeight);
+    if (!error.empty()) {
+        std::fprintf(stderr, "sphere-view: %s; no file replaced\n", error.c_str());
         status = exitOutputFailed;
     }
     std::fprintf(stderr, "sphere-view: %s\n", headsUp.summary(now()).c_str());
     std::fflush(stdout);
-    std::exit(status);
+    return status;
+}
+
+[[noreturn]] void finish(int status, const unsigned char* picture = nullptr) {
+    std::exit(closeView(status, picture));
+}
+
+// A refused request or a lost display is an error, and no file is replaced.
+int displayFailed(const std::string& message) {
+    if (session != nullptr) {
+        session->discardTrace();
+    }
+    std::fprintf(stderr, "sphere-view: %s; no file replaced\n", message.c_str());
+    return exitDisplayFailed;
 }
 
 void matrices(double far, float projection[16], float modelview[16]) {
@@ -140,7 +158,6 @@ void keyboard(unsigned char key, int x, int y) {
         break;
     case ViewAction::Reset:
         session->reset();
-        world->getTree().setDebugDraw(&drawer);
         simClock->restart();
         break;
     case ViewAction::SelectNext:
@@ -221,6 +238,11 @@ void reshape(int width, int height) {
 }
 
 void idle() {
+    // A window destroyed by another client ends the view as a closed one does.
+    if (const DisplayError* error = firstDisplayError()) {
+        std::exit(error->how == DisplayEnd::WindowDestroyed ? closeView(EXIT_SUCCESS)
+                                                            : displayFailed(error->message));
+    }
     // Interrupted or terminated: the files named are left as they were.
     if (int signal = StopSignals::received()) {
         session->discardTrace();
@@ -276,27 +298,22 @@ void drawHeadsUp() {
     glEnable(GL_DEPTH_TEST);
 }
 
-void screenshot() {
+std::vector<unsigned char> readPicture() {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(windowWidth) *
                                       static_cast<std::size_t>(windowHeight) * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    std::string error = writePng(options.screenshotPath, pixels.data(), windowWidth, windowHeight);
-    if (!error.empty()) {
-        std::fprintf(stderr, "sphere-view: --screenshot: %s\n", error.c_str());
-        finish(exitOutputFailed);
-    }
+    return pixels;
 }
 
 void display() {
     // Nothing is drawn while the window is beyond the viewport limit; its shrink is on the way.
-    if (viewportLimit.windowBeyond()) {
+    double started = now();
+    if (!viewportLimit.clearWithinLimit(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT)) {
         glutPostRedisplay();
         return;
     }
-    double started = now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     float projection[16];
     float modelview[16];
     matrices(drawFar, projection, modelview);
@@ -320,12 +337,13 @@ void display() {
     headsUp.pictureDrawn(ended - started, ended);
 
     bool last = options.framesGiven && session->frame() >= options.frames;
+    std::vector<unsigned char> picture;
     if (last && !options.screenshotPath.empty()) {
-        screenshot();
+        picture = readPicture();
     }
     glutSwapBuffers();
     if (last) {
-        finish(EXIT_SUCCESS);
+        finish(EXIT_SUCCESS, picture.empty() ? nullptr : picture.data());
     }
 }
 
@@ -358,8 +376,13 @@ int run(int argc, char** argv) {
     int glutArgc = static_cast<int>(glutArgv.size());
     glutArgv.push_back(nullptr);
     glutInit(&glutArgc, glutArgv.data());
+    // X errors and a lost display become the view's own ends; a window closed from outside
+    // (the window manager's close) returns from the main loop, which ends the view normally.
+    handleDisplayEnds(displayFailed);
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
     viewportLimit.createWindow("sphere-view");
+    watchCurrentWindow();
     windowWidth = glutGet(GLUT_WINDOW_WIDTH);
     windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
     initGLState();
@@ -371,9 +394,11 @@ int run(int argc, char** argv) {
     session = new ViewSession(options, stdout);
     if (!session->openTrace()) {
         std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
-        return exitOutputFailed;
+        // A FIFO waited for its reader until a stop signal came.
+        int signal = StopSignals::received();
+        return signal != 0 ? StopSignals::exitStatus(signal) : exitOutputFailed;
     }
-    world->getTree().setDebugDraw(&drawer);
+    session->setDebugDraw(&drawer);
     headsUp.start(now());
     for (unsigned char key : session->takeDueKeys()) {
         keyboard(key, 0, 0);
@@ -387,12 +412,15 @@ int run(int argc, char** argv) {
     glutDisplayFunc(display);
     glutIdleFunc(idle);
     glutMainLoop();
-    return EXIT_SUCCESS;
+    finish(EXIT_SUCCESS);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not hand its number to the X
+    // connection or a file.
+    openStandardStreams();
     // Line-buffered, so a file or a pipe sees each line as it is written.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     try {
