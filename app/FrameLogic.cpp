@@ -274,6 +274,10 @@ FrameOutcome sweepBatched(World& world, Body* const* bodies, int count, int thre
 
 } // namespace
 
+int batchedThreads(const FrameSettings& settings, int count) {
+    return std::min(settings.threads, count / std::max(1, settings.bodiesPerThread));
+}
+
 FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool running,
                            float timeStep, const Frustum& frustum, BodyList& visible,
                            const FrameSettings& settings) {
@@ -289,7 +293,7 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
 
     // Each body's earliest contact is resolved before the next body's query runs, so later
     // queries see what earlier responses changed.
-    int threads = std::min(settings.threads, count / std::max(1, settings.bodiesPerThread));
+    int threads = batchedThreads(settings, count);
     if (settings.walk == FrameWalk::Batched && threads >= 1) {
         outcome = sweepBatched(world, bodies, count, threads, settings);
     } else {

@@ -37,6 +37,10 @@ struct FrameSettings {
     SweepVisitor* visitor = nullptr;
 };
 
+/// The threads that simulateFrame's batched walk runs count bodies on (0: it runs them in order
+/// through the snapshot instead).
+int batchedThreads(const FrameSettings& settings, int count);
+
 /// What one frame computed besides the visible list.
 struct FrameOutcome {
     /// Bodies inside the frustum: the number the frame draws and prints.

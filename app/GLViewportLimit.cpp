@@ -54,11 +54,14 @@ void GLViewportLimit::clampReshape(int& width, int& height) const {
 }
 
 // The server applies a resize before GLUT reports it, and the renderer takes the window's size
-// from the server at the next draw; so the size is asked of the server, not of GLUT.
-bool GLViewportLimit::windowBeyond() const {
+// from the server at the first drawing call; so the size is asked of the server, not of GLUT.
+bool GLViewportLimit::clearWithinLimit(unsigned mask) const {
     if (!softwareRenderer) {
-        return false;
+        glClear(mask);
+        return true;
     }
+    Display* display = glXGetCurrentDisplay();
+    XGrabServer(display);
     Window root;
     int x = 0;
     int y = 0;
@@ -66,17 +69,19 @@ bool GLViewportLimit::windowBeyond() const {
     unsigned height = 0;
     unsigned border = 0;
     unsigned depth = 0;
-    if (!XGetGeometry(glXGetCurrentDisplay(), glXGetCurrentDrawable(), &root, &x, &y, &width,
-                      &height, &border, &depth)) {
-        return false;
-    }
+    bool known = XGetGeometry(display, glXGetCurrentDrawable(), &root, &x, &y, &width, &height,
+                              &border, &depth) != 0;
     int w = static_cast<int>(width);
     int h = static_cast<int>(height);
-    if (!clampToViewportLimit(w, h, maxWidth, maxHeight)) {
-        return false;
+    bool beyond = known && clampToViewportLimit(w, h, maxWidth, maxHeight);
+    if (beyond) {
+        glutReshapeWindow(w, h);
+    } else {
+        glClear(mask);
     }
-    glutReshapeWindow(w, h);
-    return true;
+    XUngrabServer(display);
+    XFlush(display);
+    return !beyond;
 }
 
 } // namespace spheres

@@ -20,11 +20,15 @@ public:
     /// lowered one, asks GLUT to resize the window to the result.
     void clampReshape(int& width, int& height) const;
 
-    /// True when the current window, as the X server has it now, is beyond the limit; its shrink
-    /// is then requested and the caller draws nothing this time. Always false, with no question
-    /// to the server, unless the renderer (GL_RENDERER, read as the window was created) is one of
-    /// Mesa's software renderers.
-    bool windowBeyond() const;
+    /// For the display callback, in place of its glClear: clears the buffers of mask and returns
+    /// true when the current window, as the X server has it, is within the limit; otherwise
+    /// requests its shrink, draws nothing and returns false, and the caller draws nothing this
+    /// time. Mesa's software renderers size their buffers to the window as the server has it at
+    /// the first drawing call after a swap, this clear; another client (a resize storm) could
+    /// resize the window between the question and that call, so the server is grabbed from the
+    /// question until the clear is done. With any other renderer (GL_RENDERER, read as the
+    /// window was created) it only clears, with no question to the server.
+    bool clearWithinLimit(unsigned mask) const;
 
 private:
     int maxWidth = 0;

@@ -48,11 +48,10 @@ void initWindow(int argc, char** argv) {
 
 void renderFrame() {
     // A frame waits, nothing simulated or drawn, until the window is back within the limit.
-    if (viewportLimit.windowBeyond()) {
+    if (!viewportLimit.clearWithinLimit(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT)) {
         glutPostRedisplay();
         return;
     }
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     glPushMatrix();
     glTranslatef(0.0f, 0.0f, -10000.0f);

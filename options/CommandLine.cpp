@@ -78,9 +78,11 @@ bool parseNumber(const std::string& text, double low, double high, Number& value
         Number parsed = std::is_same_v<Number, float>
                             ? std::strtof(begin, &end)
                             : static_cast<Number>(std::strtod(begin, &end));
+        // A denormal result is exact enough and in range, though strto* reports ERANGE for it.
+        bool underflow = errno == ERANGE && std::isfinite(parsed) && parsed != 0;
         // isfinite first: an ordered comparison with NaN raises the invalid-operation flag.
-        if (errno != 0 || end == begin || *end != '\0' || !std::isfinite(parsed) || parsed < low ||
-            parsed > high) {
+        if ((errno != 0 && !underflow) || end == begin || *end != '\0' || !std::isfinite(parsed) ||
+            parsed < low || parsed > high) {
             return false;
         }
         value = parsed;

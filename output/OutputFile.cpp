@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 #include <memory>
 
@@ -59,7 +60,60 @@ mode_t newFileMode() {
     return 0666 & ~mask;
 }
 
+// The temporary file beside target: NAME.tmp-XXXXXX, with NAME cut short where the whole would
+// be longer than the folder allows a name to be (255 bytes on most file systems).
+std::string temporaryPattern(const std::string& target) {
+    const std::string suffix = ".tmp-XXXXXX";
+    std::string::size_type slash = target.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+    std::string::size_type limit = longest > 0 ? static_cast<std::string::size_type>(longest) : 255;
+    if (name.size() + suffix.size() > limit && limit > suffix.size()) {
+        name.resize(limit - suffix.size());
+    }
+    return (slash == std::string::npos ? "" : folder) + name + suffix;
+}
+
+// Opens a FIFO for writing without blocking in open(), which no signal handler that resumes
+// interrupted calls could end: while no reader has it open, the open is tried again every
+// 20 ms until one does or a stop signal arrives.
+int openFifo(const std::string& path) {
+    for (;;) {
+        int descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+        if (descriptor >= 0) {
+            int flags = fcntl(descriptor, F_GETFL);
+            if (flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+                int number = errno;
+                ::close(descriptor);
+                errno = number;
+                return -1;
+            }
+            return descriptor;
+        }
+        if (errno != ENXIO) {
+            return -1;
+        }
+        if (StopSignals::received() != 0) {
+            errno = EINTR;
+            return -1;
+        }
+        struct timespec pause = {0, 20000000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
 } // namespace
+
+void openStandardStreams() {
+    for (int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        // open() takes the lowest free descriptor, which is this one.
+        if (fcntl(descriptor, F_GETFD) < 0 && errno == EBADF &&
+            ::open("/dev/null", descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY) < 0) {
+            return;
+        }
+    }
+}
 
 OutputTarget inspectOutput(const std::string& path) {
     OutputTarget target;
@@ -76,6 +130,8 @@ OutputTarget inspectOutput(const std::string& path) {
         target.device = info.st_dev;
         target.inode = info.st_ino;
         target.mode = info.st_mode;
+        target.owner = info.st_uid;
+        target.group = info.st_gid;
         target.direct = S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode);
         struct stat stream;
         for (int descriptor : {STDOUT_FILENO, STDERR_FILENO}) {
@@ -137,13 +193,18 @@ std::string checkOutputs(const std::vector<NamedOutput>& outputs, bool checkStdo
         }
         targets.push_back(target);
     }
-    struct stat out;
-    if (checkStdout && fstat(STDOUT_FILENO, &out) == 0 && !S_ISCHR(out.st_mode)) {
+    // A terminal or /dev/null may take the program's lines and an output both.
+    for (int stream : {STDERR_FILENO, STDOUT_FILENO}) {
+        struct stat info;
+        if ((stream == STDOUT_FILENO && !checkStdout) || fstat(stream, &info) != 0 ||
+            S_ISCHR(info.st_mode)) {
+            continue;
+        }
         for (std::size_t i = 0; i < targets.size(); ++i) {
-            if (targets[i].exists && targets[i].device == out.st_dev &&
-                targets[i].inode == out.st_ino) {
-                return outputs[i].option + ": " + quoted(outputs[i].path) +
-                       " is standard output too";
+            if (targets[i].exists && targets[i].device == info.st_dev &&
+                targets[i].inode == info.st_ino) {
+                return outputs[i].option + ": " + quoted(outputs[i].path) + " is standard " +
+                       (stream == STDOUT_FILENO ? "output" : "error") + " too";
             }
         }
     }
@@ -174,7 +235,8 @@ bool OutputFile::open(const std::string& path) {
         return true;
     }
     if (checked.direct) {
-        descriptor = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        descriptor =
+            S_ISFIFO(checked.mode) ? openFifo(path) : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (descriptor < 0) {
             fail(errno, "opening");
             return false;
@@ -182,7 +244,7 @@ bool OutputFile::open(const std::string& path) {
         return true;
     }
     target = checked.resolved;
-    std::string pattern = target + ".tmp-XXXXXX";
+    std::string pattern = temporaryPattern(target);
     std::vector<char> made(pattern.begin(), pattern.end());
     made.push_back('\0');
     descriptor = mkostemp(made.data(), O_CLOEXEC);
@@ -192,7 +254,13 @@ bool OutputFile::open(const std::string& path) {
     }
     temporary = made.data();
     slot = StopSignals::registerTemporary(temporary.c_str());
-    // The replacement keeps the permissions of the file it replaces.
+    // The replacement keeps the owner and group of the file it replaces where the process may
+    // give them, the group alone where only that is allowed, and its permissions (set after
+    // the owner, whose change clears the set-user-ID and set-group-ID bits).
+    if (checked.exists && fchown(descriptor, checked.owner, checked.group) != 0 &&
+        fchown(descriptor, static_cast<uid_t>(-1), checked.group) != 0) {
+        // The process's own owner and group stay.
+    }
     mode_t mode = checked.exists ? (checked.mode & 07777) : newFileMode();
     if (fchmod(descriptor, mode) != 0) {
         fail(errno, "setting the permissions of");
@@ -282,19 +350,26 @@ void OutputFile::fail(int number, const char* action) {
     }
 }
 
-bool OutputFile::commit() {
+bool OutputFile::sync() {
     flush();
+    if (!temporary.empty() && descriptor >= 0) {
+        // Synced before the rename, so a crash leaves either the old file or the whole new one.
+        if (!failed() && fsync(descriptor) != 0) {
+            fail(errno, "syncing");
+        }
+        int closing = closeDescriptor();
+        if (!failed() && closing != 0) {
+            fail(closing, "closing");
+        }
+    }
+    return !failed();
+}
+
+bool OutputFile::commit() {
+    sync();
     if (temporary.empty()) {
         closeDescriptor();
         return !failed();
-    }
-    // Synced before the rename, so a crash leaves either the old file or the whole new one.
-    if (!failed() && fsync(descriptor) != 0) {
-        fail(errno, "syncing");
-    }
-    int closing = closeDescriptor();
-    if (!failed() && closing != 0) {
-        fail(closing, "closing");
     }
     if (!failed() && std::rename(temporary.c_str(), target.c_str()) != 0) {
         fail(errno, "replacing");

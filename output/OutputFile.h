@@ -30,7 +30,14 @@ struct OutputTarget {
     dev_t device = 0;
     ino_t inode = 0;
     mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
 };
+
+/// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file opened
+/// later takes the place of a standard stream and receives what is written to it. Called first
+/// thing by each program.
+void openStandardStreams();
 
 /// Looks at path as an output: an existing regular file (writable, in a writable folder), a
 /// character device or FIFO, the process's standard output or error, or a new name in a
@@ -38,8 +45,9 @@ struct OutputTarget {
 OutputTarget inspectOutput(const std::string& path);
 
 /// Checks every output before any is created: each must be writable, and no file may be named
-/// twice under any spelling (a character device such as /dev/null may). When checkStdout is set
-/// standard output counts as one more output. Returns "OPTION: message", or "" if all is well.
+/// twice under any spelling (a character device such as /dev/null may). Nor may an output be the
+/// file or pipe that standard error goes to, whose messages would mix into it, or, when
+/// checkStdout is set, standard output's. Returns "OPTION: message", or "" if all is well.
 std::string checkOutputs(const std::vector<NamedOutput>& outputs, bool checkStdout = false);
 
 /// An output written so that a run which does not end normally leaves the named file as it was:
@@ -47,7 +55,13 @@ std::string checkOutputs(const std::vector<NamedOutput>& outputs, bool checkStdo
 /// over the target by commit(); a device or FIFO is written directly. Writes are buffered (a
 /// direct output up to flushIfDirect()); the first failed write is remembered with its errno and
 /// every later write is dropped.
-/// Temporary files are registered with StopSignals, so a second interrupt removes them too.
+/// The temporary file is NAME.tmp-XXXXXX, with NAME cut short where the whole would pass the
+/// folder's limit on a name's length. The replacement gets the permissions of the file it
+/// replaces, and its owner and group where the process may give them (root may; a user may
+/// give a group of its own). Being a new file, it is not the file that other hard links name:
+/// they keep the old contents. A symbolic link is followed, and the file it names is replaced.
+/// Temporary files are registered with StopSignals, which removes them if the process ends
+/// before the run does.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -57,6 +71,7 @@ public:
     ~OutputFile();
 
     /// Opens path (checked beforehand with inspectOutput) for writing; false with error() set.
+    /// A FIFO without a reader is waited for until one comes or a stop signal arrives.
     bool open(const std::string& path);
     /// Writes to an already open descriptor such as standard output, which is never renamed.
     void attach(int descriptor, const std::string& name);
@@ -79,8 +94,12 @@ public:
     /// What failed, with the path and the system's reason; empty if nothing failed.
     std::string error() const;
 
-    /// Flushes, syncs and renames the temporary file over the target; false if anything failed
-    /// (then the temporary file is removed and the target left as it was).
+    /// Flushes and, for a temporary file, syncs and closes it, so that commit() has only the
+    /// rename left: a program with several outputs syncs them all before it renames the first.
+    /// False if anything failed.
+    bool sync();
+    /// Syncs (unless done) and renames the temporary file over the target; false if anything
+    /// failed (then the temporary file is removed and the target left as it was).
     bool commit();
     /// Removes the temporary file, leaving the target as it was. A direct output gets what is
     /// buffered (whole rows) unless a write already failed.

@@ -56,9 +56,14 @@ const char* simUsage() {
         "ends. An interrupted or failed run removes its temporary files and leaves\n"
         "existing files as they were.\n"
         "\n"
+        "Threads that cannot start (a memory or process limit) are left out, with a\n"
+        "warning; the results are the same.\n"
+        "\n"
         "Exit status: 0 done, 1 ended by esc, 2 bad option (no file changed), 3 an output\n"
-        "could not be written or memory ran out (no file changed), 130 SIGINT, 141 closed\n"
-        "pipe, 143 SIGTERM.\n";
+        "could not be written, memory ran out or a file size limit was passed (no file\n"
+        "changed); 129 SIGHUP, 130 SIGINT, 141 closed pipe, 143 SIGTERM (each stops the\n"
+        "run at the end of a frame; no file changed); any other signal that ends the\n"
+        "process ends it at once, its temporary files removed (128 + signal).\n";
     return text.c_str();
 }
 

@@ -2,6 +2,7 @@
 #include "app/AppGlobals.h"
 #include "app/CameraMatrices.h"
 #include "app/FrameLogic.h"
+#include "app/FrameThreads.h"
 #include "app/KeyBindings.h"
 #include "app/ScenePopulation.h"
 #include "app/Version.h"
@@ -103,8 +104,10 @@ struct Outputs {
     }
 
     // Replaces the targets; false if one could not be written (the rest are then discarded).
+    // Every output is synced before the first rename, so that a failed write replaces none.
     bool commit() {
-        bool ok = drawn.commit() && frames.commit() && trace.commit();
+        bool ok = drawn.sync() && frames.sync() && trace.sync() && drawn.commit() &&
+                  frames.commit() && trace.commit();
         if (!ok) {
             discard();
         }
@@ -117,7 +120,10 @@ struct Outputs {
 };
 
 const char* signalName(int signal) {
-    return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a closed pipe";
+    return signal == SIGINT    ? "SIGINT"
+           : signal == SIGTERM ? "SIGTERM"
+           : signal == SIGHUP  ? "SIGHUP"
+                               : "a closed pipe";
 }
 
 // Ends the run: a write error wins over everything (status 3), then a stop signal or a closed
@@ -167,7 +173,9 @@ int run(int argc, char** argv) {
     StopSignals::install();
     Outputs outputs;
     if (!outputs.open(options)) {
-        return exitBadOption;
+        // A FIFO waited for its reader until a stop signal came.
+        int signal = StopSignals::received();
+        return signal != 0 ? StopSignals::exitStatus(signal) : exitBadOption;
     }
     bool stderrIsTerminal = !options.quiet && isatty(STDERR_FILENO) == 1;
     bool stdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
@@ -187,6 +195,21 @@ int run(int argc, char** argv) {
                      static_cast<double>(QuerySphereTree::rootRadius));
     }
     registerKeyBindings();
+    FrameSettings settings;
+    settings.walk = options.walk;
+    settings.threads = options.threads;
+    if (settings.walk == FrameWalk::Batched) {
+        std::string why;
+        int wanted = batchedThreads(settings, bodyCount);
+        int started = startFrameThreads(wanted, why);
+        if (started < wanted) {
+            settings.threads = started;
+            std::fprintf(stderr,
+                         "sphere-sim: warning: %d of the %d threads could not start (%s); the "
+                         "frames run on %d, with the same results\n",
+                         wanted - started, wanted, why.c_str(), started);
+        }
+    }
 
     RunStats stats;
     stats.alive = countAlive();
@@ -204,9 +227,6 @@ int run(int argc, char** argv) {
     defaultProjectionMatrix(projection);
     float modelview[16];
     BodyList visible;
-    FrameSettings settings;
-    settings.walk = options.walk;
-    settings.threads = options.threads;
     auto nextKey = options.keys.begin();
     for (int frame = 0;; ++frame) {
         if (frame > 0) {
@@ -271,6 +291,8 @@ int run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not hand its number to a file.
+    openStandardStreams();
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {

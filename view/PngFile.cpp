@@ -40,22 +40,17 @@ bool writeRows(OutputFile& file, png_bytepp rows, int width, int height) {
 
 } // namespace
 
-std::string writePng(const std::string& path, const unsigned char* rows, int width, int height) {
+std::string writePng(OutputFile& file, const unsigned char* rows, int width, int height) {
     // PNG stores the top row first.
     std::vector<png_bytep> order(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
         order[static_cast<std::size_t>(y)] = const_cast<png_bytep>(
             rows + static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(width) * 3);
     }
-    OutputFile file;
-    if (!file.open(path)) {
-        return file.error();
-    }
     if (!writeRows(file, order.data(), width, height)) {
-        file.discard();
         return "encoding the picture failed";
     }
-    return file.commit() ? std::string() : file.error();
+    return file.failed() ? file.error() : std::string();
 }
 
 } // namespace spheres

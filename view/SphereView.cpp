@@ -9,9 +9,11 @@
 #include "app/Version.h"
 #include "body/Body.h"
 #include "frustum/MatrixFrustum.h"
+#include "output/OutputFile.h"
 #include "output/StopSignals.h"
 #include "spheretree/QuerySphereTree.h"
 #include "view/ClipSlab.h"
+#include "view/DisplayErrors.h"
 #include "view/HeadsUp.h"
 #include "view/LevelLegend.h"
 #include "view/Picking.h"
@@ -46,7 +48,7 @@ namespace {
 
 constexpr int exitBadOption = 2;
 constexpr int exitOutputFailed = 3;
-constexpr int exitNoWindow = 4;
+constexpr int exitDisplayFailed = 4;
 
 // Mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and per wheel notch,
 // and the most a button may move between press and release to count as a click.
@@ -92,14 +94,30 @@ double now() {
     return std::chrono::duration<double>(Clock::now() - origin).count();
 }
 
-void finish(int status) {
-    if (!session->closeTrace()) {
-        std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
+// A normal end (Escape, the last frame, the window closed): the outputs are put in place, with
+// the screenshot of picture if given; returns status, or 3 when an output could not be written.
+int closeView(int status, const unsigned char* picture = nullptr) {
+    std::string error = session->closeOutputs(picture, windowWidth, windowHeight);
+    if (!error.empty()) {
+        std::fprintf(stderr, "sphere-view: %s; no file replaced\n", error.c_str());
         status = exitOutputFailed;
     }
     std::fprintf(stderr, "sphere-view: %s\n", headsUp.summary(now()).c_str());
     std::fflush(stdout);
-    std::exit(status);
+    return status;
+}
+
+[[noreturn]] void finish(int status, const unsigned char* picture = nullptr) {
+    std::exit(closeView(status, picture));
+}
+
+// A refused request or a lost display is an error, and no file is replaced.
+int displayFailed(const std::string& message) {
+    if (session != nullptr) {
+        session->discardTrace();
+    }
+    std::fprintf(stderr, "sphere-view: %s; no file replaced\n", message.c_str());
+    return exitDisplayFailed;
 }
 
 // The camera shown, with the demo's six values as its keys and the mouse left them.
@@ -157,7 +175,6 @@ void keyboard(unsigned char key, int x, int y) {
         break;
     case ViewAction::Reset:
         session->reset();
-        world->getTree().setDebugDraw(&picture);
         simClock->restart();
         frameBodies();
         break;
@@ -238,6 +255,11 @@ void reshape(int width, int height) {
 }
 
 void idle() {
+    // A window destroyed by another client ends the view as a closed one does.
+    if (const DisplayError* error = firstDisplayError()) {
+        std::exit(error->how == DisplayEnd::WindowDestroyed ? closeView(EXIT_SUCCESS)
+                                                            : displayFailed(error->message));
+    }
     // Interrupted or terminated: the files named are left as they were.
     if (int signal = StopSignals::received()) {
         session->discardTrace();
@@ -327,27 +349,22 @@ void drawHeadsUp() {
     glEnable(GL_DEPTH_TEST);
 }
 
-void screenshot() {
+std::vector<unsigned char> readPicture() {
     std::vector<unsigned char> pixels(static_cast<std::size_t>(windowWidth) *
                                       static_cast<std::size_t>(windowHeight) * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
     glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    std::string error = writePng(options.screenshotPath, pixels.data(), windowWidth, windowHeight);
-    if (!error.empty()) {
-        std::fprintf(stderr, "sphere-view: --screenshot: %s\n", error.c_str());
-        finish(exitOutputFailed);
-    }
+    return pixels;
 }
 
 void display() {
     // Nothing is drawn while the window is beyond the viewport limit; its shrink is on the way.
-    if (viewportLimit.windowBeyond()) {
+    double started = now();
+    if (!viewportLimit.clearWithinLimit(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT)) {
         glutPostRedisplay();
         return;
     }
-    double started = now();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     CameraMatrices shown = shownCamera(false);
     MatrixFrustum bodyFrustum = cameraFrustum();
     MatrixFrustum sceneFrustum(shown.projection, shown.modelview);
@@ -372,12 +389,13 @@ void display() {
     headsUp.pictureDrawn(ended - started, ended);
 
     bool last = options.framesGiven && session->frame() >= options.frames;
+    std::vector<unsigned char> picture;
     if (last && !options.screenshotPath.empty()) {
-        screenshot();
+        picture = readPicture();
     }
     glutSwapBuffers();
     if (last) {
-        finish(EXIT_SUCCESS);
+        finish(EXIT_SUCCESS, picture.empty() ? nullptr : picture.data());
     }
 }
 
@@ -388,7 +406,7 @@ void glutFailed(const char* pattern, va_list arguments) {
     std::fprintf(stderr, "\nsphere-view: it needs an X display with OpenGL 3.3: run it under "
                          "xvfb-run -a (Debian package xvfb), or open the browser page "
                          "(tools/web.sh)\n");
-    std::exit(exitNoWindow);
+    std::exit(exitDisplayFailed);
 }
 
 int run(int argc, char** argv) {
@@ -421,18 +439,23 @@ int run(int argc, char** argv) {
     glutArgv.push_back(nullptr);
     glutInitErrorFunc(glutFailed);
     glutInit(&glutArgc, glutArgv.data());
+    // X errors and a lost display become the view's own ends; a window closed from outside
+    // (the window manager's close) returns from the main loop, which ends the view normally.
+    handleDisplayEnds(displayFailed);
+    glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_GLUTMAINLOOP_RETURNS);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
     // The renderer's shaders need 3.3; a compatibility context keeps GLUT's bitmap text.
     glutInitContextVersion(3, 3);
     glutInitContextProfile(GLUT_COMPATIBILITY_PROFILE);
     viewportLimit.createWindow("sphere-view");
+    watchCurrentWindow();
     windowWidth = glutGet(GLUT_WINDOW_WIDTH);
     windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
     initGLState();
     std::string rendererError;
     if (!renderer.init(rendererError)) {
         std::fprintf(stderr, "sphere-view: %s\n", rendererError.c_str());
-        return exitNoWindow;
+        return exitDisplayFailed;
     }
 
     StopSignals::install();
@@ -442,9 +465,11 @@ int run(int argc, char** argv) {
     session = new ViewSession(options, stdout);
     if (!session->openTrace()) {
         std::fprintf(stderr, "sphere-view: --trace: %s\n", session->traceError().c_str());
-        return exitOutputFailed;
+        // A FIFO waited for its reader until a stop signal came.
+        int signal = StopSignals::received();
+        return signal != 0 ? StopSignals::exitStatus(signal) : exitOutputFailed;
     }
-    world->getTree().setDebugDraw(&picture);
+    session->setDebugDraw(&picture);
     frameBodies();
     levels.chooseEmphasis(countTreeLevels(world->getTree()));
     headsUp.start(now());
@@ -460,12 +485,15 @@ int run(int argc, char** argv) {
     glutDisplayFunc(display);
     glutIdleFunc(idle);
     glutMainLoop();
-    return EXIT_SUCCESS;
+    finish(EXIT_SUCCESS);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not hand its number to the X
+    // connection or a file.
+    openStandardStreams();
     // Line-buffered, so a file or a pipe sees each line as it is written.
     std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     try {

@@ -5,6 +5,7 @@
 #include "body/SphereBody.h"
 #include "output/CsvFile.h"
 #include "spheretree/QuerySphereTree.h"
+#include "view/PngFile.h"
 #include "world/World.h"
 
 #include <chrono>
@@ -53,18 +54,45 @@ bool ViewSession::openTrace() {
         return false;
     }
     trace.print("%s\n", traceHeader);
-    writeTraceRows(trace, frameNumber, bodyArray, bodyCount);
+    writeTrace();
     return true;
 }
 
-bool ViewSession::closeTrace() {
-    return !trace.isOpen() || trace.commit();
+std::string ViewSession::closeOutputs(const unsigned char* picture, int width, int height) {
+    OutputFile shot;
+    std::string error;
+    if (picture != nullptr && !options.screenshotPath.empty()) {
+        error = shot.open(options.screenshotPath) ? writePng(shot, picture, width, height)
+                                                  : shot.error();
+        error = error.empty() ? "" : "--screenshot: " + error;
+    }
+    // Both are whole on disk before either is renamed, so a failure changes neither file.
+    if (error.empty() && !shot.sync()) {
+        error = "--screenshot: " + shot.error();
+    }
+    if (error.empty() && !trace.sync()) {
+        error = "--trace: " + trace.error();
+    }
+    if (error.empty() && !(shot.commit() && trace.commit())) {
+        error = shot.failed() ? "--screenshot: " + shot.error() : "--trace: " + trace.error();
+    }
+    if (!error.empty()) {
+        shot.discard();
+        trace.discard();
+    }
+    return error;
+}
+
+void ViewSession::setDebugDraw(DebugDraw* draw) {
+    debugDraw = draw;
+    world->getTree().setDebugDraw(draw);
 }
 
 void ViewSession::createScene() {
     // The start-up of the other programs, with the scene's size, seed and spread from the
     // options; it also sets the globals that the demo's key handlers work on.
     buildScene(options.scene, options.bodies, options.seed, options.spread);
+    world->getTree().setDebugDraw(debugDraw);
     frameNumber = 0;
     outcome = FrameOutcome();
     frameDone();
@@ -84,9 +112,7 @@ void ViewSession::reset() {
     destroyScene();
     simulationRunning = true;
     createScene();
-    if (trace.isOpen()) {
-        writeTraceRows(trace, frameNumber, bodyArray, bodyCount);
-    }
+    writeTrace();
     recorder.watch(selectedBody());
 }
 
@@ -107,10 +133,16 @@ void ViewSession::runFrame(const Frustum& frustum) {
     frameSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ++frameNumber;
+    writeTrace();
+    frameDone();
+}
+
+void ViewSession::writeTrace() {
     if (trace.isOpen()) {
         writeTraceRows(trace, frameNumber, bodyArray, bodyCount);
+        // A device or FIFO gets each frame's rows as the frame ends.
+        trace.flushIfDirect();
     }
-    frameDone();
 }
 
 void ViewSession::frameDone() {

@@ -11,6 +11,7 @@
 
 namespace spheres {
 
+class DebugDraw;
 class Frustum;
 class QuerySphereTree;
 
@@ -39,15 +40,19 @@ public:
     ~ViewSession();
 
     /// Starts the --trace file, if one was asked for, with frame 0; false (traceError() tells why)
-    /// if it cannot. The file named is replaced only by closeTrace().
+    /// if it cannot. The file named is replaced only by closeOutputs().
     bool openTrace();
-    /// Writes the trace and puts it in place of the file named; false (traceError() tells why) if a
-    /// write failed, and then the file named is left as it was.
-    bool closeTrace();
+    /// Ends the outputs: writes the --screenshot of picture (if one was asked for and picture is
+    /// given: width x height RGB pixels, bottom row first) and the trace, and puts both in place
+    /// of the files named once both are whole and synced. Returns "" or what failed, naming the
+    /// option; then neither file named is changed.
+    std::string closeOutputs(const unsigned char* picture = nullptr, int width = 0, int height = 0);
     /// Drops the trace written so far, leaving the file named as it was.
     void discardTrace() { trace.discard(); }
     /// What went wrong with the trace.
     std::string traceError() const { return trace.error(); }
+    /// Hands debugDraw to the scene's tree, now and after each reset.
+    void setDebugDraw(DebugDraw* debugDraw);
 
     /// Builds the start-up scene again; the frame number starts again at 0.
     void reset();
@@ -88,9 +93,11 @@ private:
     FrameOutcome outcome;
     double frameSeconds = 0.0;
     SweepRecorder recorder;
+    DebugDraw* debugDraw = nullptr;
 
     void createScene();
     void destroyScene();
+    void writeTrace();
     void frameDone();
 };
 

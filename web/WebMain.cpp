@@ -167,7 +167,6 @@ void press(unsigned char key) {
         break;
     case ViewAction::Reset:
         session->reset();
-        world->getTree().setDebugDraw(&picture);
         simClock->restart();
         frameBodies();
         stopped = false;
@@ -390,7 +389,7 @@ int main(int argc, char** argv) {
     registerKeyBindings();
     simClock = new SimulationClock(options.rate);
     session = new ViewSession(options, stdout);
-    world->getTree().setDebugDraw(&picture);
+    session->setDebugDraw(&picture);
     frameBodies();
     levels.chooseEmphasis(countTreeLevels(world->getTree()));
     headsUp.start(now());

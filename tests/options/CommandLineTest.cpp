@@ -35,7 +35,7 @@ TEST(CommandLineTest, EveryNumberIsReadOneWayWithinItsBoundsByEachProgramThatTak
             {"--frames", "0", "-1", "2147483647", "2147483648", true, true},
             {"--bodies", "1", "0", "1000000", "1000001", true, true},
             {"--seed", "0", "-1", "4294967295", "4294967296", true, true},
-            {"--spread", "1.17549435e-38", "0", "3.40282347e38", "3.5e38", true, true},
+            {"--spread", "1.4e-45", "0", "3.40282347e38", "3.5e38", true, true},
             {"--every", "1", "0", "2147483647", "2147483648", true, false},
             {"--threads", "1", "0", "256", "257", true, false},
             {"--rate", "0", "-0.001", "960", "960.001", false, true},

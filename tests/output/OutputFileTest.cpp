@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <cfloat>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,6 +27,28 @@ std::string readFile(const fs::path& path) {
     return text.str();
 }
 
+// Each fsync of this program: what the file it was handed held, and what the target did.
+struct SyncCall {
+    std::string synced, target;
+};
+std::vector<SyncCall> syncCalls;
+fs::path syncTarget;
+int syncError = 0;
+
+} // namespace
+
+extern "C" int fsync(int descriptor) {
+    syncCalls.push_back(
+        {readFile("/proc/self/fd/" + std::to_string(descriptor)), readFile(syncTarget)});
+    if (syncError != 0) {
+        errno = syncError;
+        return -1;
+    }
+    return static_cast<int>(syscall(SYS_fsync, descriptor));
+}
+
+namespace {
+
 fs::path freshFolder() {
     fs::path folder = fs::path(OUTPUT_TEST_WORK_DIR) /
                       testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -32,31 +57,68 @@ fs::path freshFolder() {
     return folder;
 }
 
+// Replaced whole, synced before the rename, with the permissions, owner and group of the file it
+// replaces (the owner where the process may give it: as root); a hard link keeps the old
+// contents. Not committed, or failing to sync, it leaves the target as it was.
 TEST(OutputFileTest, ATargetIsReplacedWholeOnCommitAndOtherwiseLeftAsItWas) {
-    enum Ending { commit, discard, destroy };
-    for (Ending ending : {commit, discard, destroy}) {
-        SCOPED_TRACE(ending);
-        fs::path folder = freshFolder(), path = folder / "keep.csv";
-        std::ofstream(path) << "old\n";
-        ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-        {
-            OutputFile out;
-            ASSERT_TRUE(out.open(path)) << out.error();
-            out.print("new %d\n", 1);
-            out.flush();
-            // Meanwhile the rows go to a temporary file beside the target.
+    enum Ending { commit, failedSync, discard, destroy };
+    bool root = geteuid() == 0;
+    for (mode_t mode : {0640, 02751, 0444, 0}) {
+        for (Ending ending : {commit, failedSync, discard, destroy}) {
+            SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(ending));
+            fs::path folder = freshFolder(), path = folder / "keep.csv";
+            std::ofstream(path) << "old\n";
+            ASSERT_EQ(link(path.c_str(), (folder / "link.csv").c_str()), 0);
+            ASSERT_EQ((root ? chown(path.c_str(), 1234, 5678) : 0) + chmod(path.c_str(), mode), 0);
+            struct stat before, after;
+            ASSERT_EQ(stat(path.c_str(), &before), 0);
+            ASSERT_EQ(before.st_mode & 07777, mode);
+            syncCalls.clear();
+            syncTarget = path;
+            syncError = ending == failedSync ? EIO : 0;
+            {
+                OutputFile out;
+                ASSERT_TRUE(out.open(path)) << out.error();
+                out.print("new %d\n", 1);
+                out.flush();
+                // Meanwhile the rows go to a temporary file beside the target.
+                EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 3);
+                EXPECT_EQ(readFile(path), "old\n");
+                if (ending == commit || ending == failedSync) {
+                    EXPECT_EQ(out.commit(), ending == commit) << out.error();
+                } else if (ending == discard) {
+                    out.discard();
+                }
+            }
+            syncError = 0;
+            EXPECT_EQ(readFile(path), ending == commit ? "new 1\n" : "old\n");
+            EXPECT_EQ(readFile(folder / "link.csv"), "old\n");
+            ASSERT_EQ(stat(path.c_str(), &after), 0);
+            EXPECT_EQ(std::make_tuple(after.st_mode, after.st_uid, after.st_gid),
+                      std::make_tuple(before.st_mode, before.st_uid, before.st_gid));
             EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 2);
-            EXPECT_EQ(readFile(path), "old\n");
-            if (ending == commit) {
-                EXPECT_TRUE(out.commit());
-            } else if (ending == discard) {
-                out.discard();
+            if (ending == commit || ending == failedSync) {
+                ASSERT_EQ(syncCalls.size(), 1u);
+                EXPECT_EQ(syncCalls[0].synced, "new 1\n");
+                EXPECT_EQ(syncCalls[0].target, "old\n") << "renamed before it was synced";
             }
         }
-        EXPECT_EQ(readFile(path), ending == commit ? "new 1\n" : "old\n");
-        EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
     }
+}
+
+// Any name the folder allows can be written: where NAME.tmp-XXXXXX would be too long, the
+// temporary file's name is cut short.
+TEST(OutputFileTest, NamesUpToTheLongestAllowedAreWritten) {
+    fs::path folder = freshFolder();
+    for (std::size_t length : {1, 244, 245, 255}) {
+        fs::path path = folder / std::string(length, 'n');
+        OutputFile out;
+        ASSERT_TRUE(out.open(path)) << length << ": " << out.error();
+        out.print("%zu\n", length);
+        EXPECT_TRUE(out.commit()) << out.error();
+        EXPECT_EQ(readFile(path), std::to_string(length) + "\n");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 4);
 }
 
 TEST(OutputFileTest, TraceRowsReadBackAsTheSameFloats) {

@@ -17,6 +17,7 @@
 #include <tuple>
 
 using namespace spheres;
+namespace fs = std::filesystem;
 
 // AddressSanitizer reserves far more address space than a memory limit leaves.
 #if defined(__SANITIZE_ADDRESS__)
@@ -69,6 +70,34 @@ struct Sim {
         }
     }
 
+    // Polls every 20 ms for up to 20 s until done() holds; false if it never did.
+    template <class Done> static bool eventually(Done done) {
+        for (int i = 0; i < 1000; ++i) {
+            if (done()) {
+                return true;
+            }
+            usleep(20000);
+        }
+        return false;
+    }
+    // Whether the run has ended (it stays a zombie for finish()); once 20 s have passed without
+    // an end it is killed and false returned.
+    bool endsSoon() {
+        auto ended = [&] {
+            siginfo_t info{};
+            return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                   info.si_pid == pid;
+        };
+        return eventually(ended) || (kill(pid, SIGKILL), false);
+    }
+    // Whether the run has installed its handler of signal (in /proc's SigCgt mask).
+    bool handles(int signal) const {
+        std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+        std::string::size_type at = status.find("SigCgt:");
+        return at != std::string::npos &&
+               (std::stoull(status.substr(at + 7), nullptr, 16) >> (signal - 1) & 1) != 0;
+    }
+
     // Reads the rest of standard output, or closes it unread, and waits for the exit status; a
     // death by signal shows as -signal.
     Sim& finish(bool readRest = true) {
@@ -109,7 +138,7 @@ TEST(SimOutputTest, BadOutputsAndRepeatedOptionsLeaveEveryFileUntouched) {
 }
 
 TEST(SimOutputTest, SignalsAndClosedPipesStopAtAFramesEndAndReplaceNothing) {
-    for (int signal : {SIGINT, SIGTERM, SIGPIPE}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         SCOPED_TRACE(strsignal(signal));
         std::string folder = workFolder();
         // The trace goes to the pipe directly, the frames table to a file it would replace.
@@ -131,6 +160,45 @@ TEST(SimOutputTest, SignalsAndClosedPipesStopAtAFramesEndAndReplaceNothing) {
         EXPECT_PRED_FORMAT2(IsSubstring, "warning: --keys", sim.err);
         EXPECT_PRED_FORMAT2(IsSubstring, " frames, ", sim.err) << "no summary";
     }
+}
+
+// Any other signal that ends a process by default (sent by another process, or a crash) ends the
+// run by that signal, and its temporary file goes with it.
+TEST(SimOutputTest, EverySignalThatEndsTheRunRemovesItsTemporaryFile) {
+    for (int signal : {SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU, SIGXFSZ, SIGSEGV, SIGABRT, SIGRTMIN}) {
+        SCOPED_TRACE(strsignal(signal));
+        std::string folder = workFolder();
+        Sim sim(folder, "--frames 2000000000 --trace keep.csv --quiet", "ulimit -c 0;", true);
+        auto temporary = [&] { return std::distance(fs::directory_iterator(folder), {}) == 2; };
+        ASSERT_TRUE(Sim::eventually(temporary));
+        kill(sim.pid, signal);
+        EXPECT_EQ(sim.finish().status, -signal);
+        expectUntouched(folder);
+    }
+}
+
+// A FIFO without a reader holds the run at its start, and the first stop signal ends it there.
+TEST(SimOutputTest, AStopSignalEndsTheWaitForAFifosReader) {
+    std::string folder = workFolder();
+    ASSERT_EQ(mkfifo((folder + "/rows.fifo").c_str(), 0600), 0);
+    Sim sim(folder, "--trace rows.fifo --quiet", "", true);
+    ASSERT_TRUE(Sim::eventually([&] { return sim.handles(SIGTERM); }));
+    kill(sim.pid, SIGTERM);
+    EXPECT_TRUE(sim.endsSoon()) << "the run still waits for a reader";
+    EXPECT_EQ(sim.finish().status, 128 + SIGTERM);
+}
+
+// A closed standard output does not hand its number to the trace, and a trace that is the
+// file of standard error is refused before anything is written.
+TEST(SimOutputTest, StandardStreamsNeverMixIntoAnOutput) {
+    std::string folder = workFolder(), trace = "--frames 3 --quiet --trace keep.csv ";
+    EXPECT_EQ(Sim(folder, trace).status, 0);
+    std::string written = readFile(folder + "/keep.csv");
+    EXPECT_EQ(Sim(folder, trace + "--print-drawn >&-").status, 0);
+    EXPECT_TRUE(readFile(folder + "/keep.csv") == written) << "standard output's lines went in";
+    Sim same(folder, "--trace " + folder + ".stderr");
+    EXPECT_EQ(same.status, 2);
+    EXPECT_PRED_FORMAT2(IsSubstring, "is standard error too", same.err);
 }
 
 TEST(SimOutputTest, AFifoGetsEachFrameAsItEnds) {
@@ -163,16 +231,27 @@ TEST(SimOutputTest, WriteErrorsAndMemoryExhaustionStopTheRunAndReplaceNothing) {
     std::vector<std::string> summary = words(full.err.substr(full.err.find("sphere-sim: ", 1)));
     EXPECT_LT(std::stoi(summary.at(1)), 1000) << "the run went on after the failed write";
 
-    // Files of at most 64 KiB, and no signal for a larger one.
-    Sim tooLarge(folder, "--frames 1000 --trace keep.csv --quiet", "trap '' XFSZ; ulimit -f 128;");
-    EXPECT_EQ(tooLarge.status, 3);
-    EXPECT_PRED_FORMAT2(IsSubstring, std::strerror(EFBIG), tooLarge.err);
-    expectUntouched(folder);
+    // Files of at most 64 KiB, with the limit's signal ignored by the caller or not.
+    for (std::string setup : {"trap '' XFSZ; ulimit -f 128;", "ulimit -f 128;"}) {
+        Sim tooLarge(folder, "--frames 1000 --trace keep.csv --quiet", setup);
+        EXPECT_EQ(tooLarge.status, 3) << setup;
+        EXPECT_PRED_FORMAT2(IsSubstring, std::strerror(EFBIG), tooLarge.err);
+        expectUntouched(folder);
+    }
 #ifndef SIM_TEST_SANITIZED
     // A million bodies do not fit in 200 MB of address space.
     EXPECT_EQ(Sim(folder, "--bodies 1000000 --trace keep.csv --quiet", "ulimit -v 204800;").status,
               3);
     expectUntouched(folder);
+    // In 32 MB the scene fits and three more 8 MB thread stacks do not: the frames run on the threads
+    // that could start, with the same results.
+    std::string run = "--bodies 20000 --frames 1 --quiet --threads ";
+    Sim threads(folder, run + "4 --trace keep.csv", "ulimit -s 8192; ulimit -v 32768;");
+    EXPECT_EQ(threads.status, 0);
+    EXPECT_PRED_FORMAT2(IsSubstring, "threads could not start", threads.err);
+    EXPECT_EQ(Sim(folder, run + "1 --trace one.csv").status, 0);
+    EXPECT_EQ(readFile(folder + "/keep.csv"), readFile(folder + "/one.csv"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 2);
 #endif
 }
 

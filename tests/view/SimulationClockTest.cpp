@@ -80,6 +80,10 @@ TEST(SimulationClockTest, RateKeysHalveAndDoubleWithinTheirBounds) {
     EXPECT_EQ(clock.rate(), 0.0);
     clock.slower();
     EXPECT_EQ(clock.rate(), 960.0);
+    // The documented highest rate is reached by doubling, not skipped.
+    SimulationClock top(480.0);
+    top.faster();
+    EXPECT_EQ(top.rate(), 960.0);
 }
 
 TEST(SimulationClockTest, FramesFollowTheNewRateRightAfterAChange) {

@@ -37,10 +37,11 @@ TEST(SweepRecorderTest, SeesExactlyTheNodesTheWalkEntersAndTheSameContacts) {
     ViewTestScene scene(300, 5, 0.6f);
     QuerySphereTree& tree = scene.world.getTree();
     int accepted = 0, rejected = 0, contacts = 0;
+    // One recorder throughout, as the view keeps it: each watch forgets the query before.
+    SweepRecorder recorder;
     for (int frame = 0; frame < 4; ++frame) {
         scene.world.step(0.1f);
         for (Body* body : scene.bodies) {
-            SweepRecorder recorder;
             recorder.watch(body);
             BodyList hits, plainHits;
             TimeList times, plainTimes;

@@ -38,9 +38,18 @@ TEST(ViewOptionsTest, BadArgumentsAreNamed) {
         {{"--rate", "10", "--rate", "20"}, "--rate is given twice"},
         {{"--screenshot", "no-such-dir/a.png"}, "--screenshot: cannot write"},
         {{"--trace", "x.csv", "--screenshot", "x.csv"}, "is the --trace"},
+        {{"--screenshot="}, "--screenshot: the file name is empty"},
     };
     for (const Row& row : rows) {
         std::string error = parse(row.words).error;
         EXPECT_NE(error.find(row.message), std::string::npos) << error;
+    }
+    // X's geometry as the server takes it: sizes 1 to 32767, either part left out.
+    for (const char* good : {"32767x1", "1X32767-0+32767", "=640x480", "+0-5"}) {
+        EXPECT_EQ(parse({"-geometry", good}).error, "") << good;
+    }
+    for (const char* bad : {"0x0", "abc", "", "32768x1", "10x", "10x10+5", "10x10+1+1x", "="}) {
+        EXPECT_EQ(parse({"-geometry", bad}).error.rfind("-geometry: '" + std::string(bad), 0), 0u)
+            << bad;
     }
 }

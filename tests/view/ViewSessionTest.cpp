@@ -1,25 +1,43 @@
 #include "view/ViewSession.h"
 
 #include "app/AppGlobals.h"
+#include "spheretree/DebugDraw.h"
 #include "tests/support/TestSupport.h"
 #include "tests/view/ViewTestScene.h"
+#include "world/World.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
+#include <sstream>
 
 using namespace spheres;
 
 namespace {
 
-ViewOptions sessionOptions(const std::string& keys, const std::string& trace = "") {
-    const char* argv[] = {"sphere-view", "--bodies",   "60",      "--seed",     "4",
-                          "--keys",      keys.c_str(), "--trace", trace.c_str()};
-    ViewParseResult parsed = parseViewOptions(trace.empty() ? 7 : 9, argv);
+ViewOptions sessionOptions(const std::string& keys, const std::string& trace = "",
+                           const std::string& screenshot = "") {
+    const char* argv[] = {"sphere-view",     "--bodies",   "60",      "--seed",      "4",
+                          "--keys",          keys.c_str(), "--trace", trace.c_str(), "--screenshot",
+                          screenshot.c_str()};
+    ViewParseResult parsed = parseViewOptions(trace.empty()        ? 7
+                                              : screenshot.empty() ? 9
+                                                                   : 11,
+                                              argv);
     EXPECT_EQ(parsed.error, "");
     return parsed.options;
+}
+
+std::string readPath(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
 }
 
 std::string readAll(std::FILE* file) {
@@ -45,7 +63,7 @@ TEST(ViewSessionTest, ResetRebuildsTheStartUpSceneAndTheTraceStartsAgain) {
     EXPECT_EQ(session.frame(), 5);
     session.reset();
     session.runFrame(frustum);
-    ASSERT_TRUE(session.closeTrace());
+    ASSERT_EQ(session.closeOutputs(), "");
     // The same as a fresh scene after one frame.
     ViewTestScene again(60, 4, defaultSpread(60));
     BodyList visible;
@@ -105,4 +123,62 @@ TEST(ViewSessionTest, LevelCountsCoverEveryNodeOfTheTree) {
     EXPECT_EQ(counts.bounding.at(0), 1);
     EXPECT_EQ(counts.leaves, 60);
     EXPECT_EQ(static_cast<std::size_t>(nodes), world->getTree().countNodes());
+}
+
+// The screenshot and the trace are put in place together or not at all; a FIFO gets each frame's
+// rows as the frame ends.
+TEST(ViewSessionTest, OutputsAreReplacedTogetherAndAFifoGetsEachFrame) {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(testing::TempDir()) / "view-session-outputs";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::string trace = folder / "keep.csv", shot = folder / "shot.png";
+    const unsigned char picture[2 * 3 * 3] = {255};
+    MatrixFrustum frustum = defaultCameraFrustum();
+    for (const std::string& screenshot : {std::string("/dev/full"), shot}) {
+        std::ofstream(trace) << "old\n";
+        ViewSession session(sessionOptions("", trace, screenshot), std::tmpfile());
+        ASSERT_TRUE(session.openTrace());
+        session.runFrame(frustum);
+        std::string error = session.closeOutputs(picture, 2, 3);
+        bool full = screenshot == "/dev/full";
+        EXPECT_EQ(error.rfind("--screenshot: ", 0), full ? 0u : std::string::npos) << error;
+        EXPECT_EQ(readPath(trace).substr(0, 6), full ? "old\n" : "frame,");
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), full ? 1 : 2);
+    }
+    EXPECT_EQ(readPath(shot).substr(1, 3), "PNG");
+
+    std::string fifo = folder / "rows.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ViewSession session(sessionOptions("", fifo), std::tmpfile());
+    ASSERT_TRUE(session.openTrace());
+    char rows[65536];
+    for (int frame = 0; frame < 3; ++frame) {
+        if (frame > 0) {
+            session.runFrame(frustum);
+        }
+        std::string got(rows,
+                        static_cast<std::size_t>(std::max(0L, read(reader, rows, sizeof rows))));
+        EXPECT_EQ(std::count(got.begin(), got.end(), '\n'), frame == 0 ? 61 : 60) << frame;
+    }
+    close(reader);
+}
+
+// What the tree draws goes to the drawing handed to the session, also after a reset.
+TEST(ViewSessionTest, BodiesAndNodesAreDrawnAfterAReset) {
+    struct Counter : DebugDraw {
+        int bodies = 0, bounds = 0;
+        void drawBody(const Vector3&, float) override { ++bodies; }
+        void drawBounds(const Vector3&, float, int) override { ++bounds; }
+    } counter;
+    ViewSession session(sessionOptions(""), std::tmpfile());
+    session.setDebugDraw(&counter);
+    for (int round = 0; round < 2; ++round) {
+        counter = Counter();
+        world->draw();
+        EXPECT_EQ(counter.bodies, 60);
+        EXPECT_GT(counter.bounds, 1);
+        session.reset();
+    }
 }

@@ -12,18 +12,23 @@
 #   view-window-test.sh trace VIEW SIM WORKDIR
 #     the view's --trace equals sphere-sim's for the same options and keys, also where
 #     sphere-sim runs the queries on several threads
+#   view-window-test.sh ends VIEW X_CLOSE_WINDOW WORKDIR
+#     the window closed as a window manager closes it, or destroyed by another client: status 0
+#     and the trace in place; the client killed or the X server gone: status 4 and the trace's
+#     file as it was; never a temporary file left. Standard output closed, the view runs.
 # The script runs itself under Xvfb, on another display when one is not usable
 # (tests/support/xvfb-window.sh).
 set -euo pipefail
 # shellcheck source=../support/xvfb-window.sh
 . "$(dirname "$0")/../support/xvfb-window.sh"
 
-if [ $# -ne 4 ] || { [ "$1" != window ] && [ "$1" != trace ]; }; then
-    echo "usage: view-window-test.sh window|trace VIEW SIM WORKDIR" >&2
+if [ $# -ne 4 ] || [[ ! $1 =~ ^(window|trace|ends)$ ]]; then
+    echo "usage: view-window-test.sh window|trace|ends VIEW SIM|X_CLOSE_WINDOW WORKDIR" >&2
     exit 2
 fi
 mode=$1 view=$2 sim=$3 work=$4
 xvfb_run_self "$@"
+XVFB_DISPLAY=$DISPLAY
 mkdir -p "$work"
 out="$work/$mode.out"
 pid=""
@@ -210,9 +215,16 @@ window)
     sleep 1
     [ "$(last_frame)" = $((frozen + 1)) ] || fail "'.' ran more than one frame"
 
-    # Reset starts again at frame 0; thawed, frames run again.
+    # Reset starts again at frame 0, and its bodies and tree are drawn; thawed, frames run again.
     xdotool key r
     eventually frame_is 0 || fail "reset did not start again at frame 0"
+    drawn_again() {
+        shot reset
+        [ "$(colour_count "$work/reset.png" "${level_colours[1]}")" -ge 20 ] &&
+            [ "$(convert "$work/reset.png" -fx 'r>0.3 && r>2*g && r>2*b ? 1 : 0' \
+                -format '%[fx:int(mean*w*h)]' info:)" -ge 20 ]
+    }
+    eventually drawn_again || fail "no bodies or tree drawn after the reset"
     xdotool key f
     eventually frame_at_least 2 || fail "frames do not run after thawing"
 
@@ -253,6 +265,54 @@ trace)
     run_both escape 1 --bodies 400 --seed 9 --spread 2 --frames 100 --keys 5:b,40:esc
     # Enough bodies for the batched queries, which sphere-sim runs on every core.
     run_both batched 0 --bodies 5000 --seed 3 --frames 20 --keys 10:b
+    ;;
+ends)
+    closer=$3
+    for how in delete destroy kill server; do
+        folder="$work/$how"
+        rm -rf "$folder"
+        mkdir -p "$folder"
+        echo keep >"$folder/keep.csv"
+        if [ "$how" = server ]; then
+            # A server of its own, which the test then ends.
+            display=:$((900 + RANDOM % 90))
+            Xvfb "$display" -screen 0 800x600x24 -nolisten tcp 2>"$work/server.err" &
+            server=$!
+            export DISPLAY=$display
+            eventually xdotool getdisplaygeometry >/dev/null 2>&1 || fail "no server at $display"
+        fi
+        run_view --trace "$folder/keep.csv" >"$out" 2>"$work/$how.err" &
+        pid=$!
+        xvfb_wait_window "$pid" sphere-view "$work/$how.err"
+        eventually frame_at_least 3 || fail "$how: frames do not run"
+        case $how in
+        delete) "$closer" "$window" ;;
+        destroy) xdotool windowclose "$window" ;;
+        kill) xdotool windowkill "$window" ;;
+        server) kill "$server" ;;
+        esac
+        ended() { ! kill -0 "$pid" 2>/dev/null; }
+        eventually ended || fail "$how: the view still runs"
+        status=0
+        wait "$pid" || status=$?
+        pid=""
+        trace=$(head -c 6 "$folder/keep.csv")
+        echo "$how: status $status, the trace starts '$trace', $(ls "$folder" | wc -l) file(s)"
+        if [ "$how" = delete ] || [ "$how" = destroy ]; then
+            [ "$status" -eq 0 ] && [ "$trace" = frame, ] || fail "$how: not a normal end"
+        else
+            [ "$status" -eq 4 ] && [ "$trace" = "keep" ] || fail "$how: not the display's error"
+            grep -q 'no file replaced' "$work/$how.err" || fail "$how: no message"
+        fi
+        [ "$(ls "$folder")" = keep.csv ] || fail "$how: left $(ls "$folder" | tr '\n' ' ')"
+    done
+    wait "$server" 2>/dev/null || true
+
+    # Standard output closed: the frame lines go nowhere, not into the X connection.
+    export DISPLAY=$XVFB_DISPLAY
+    status=0
+    LD_PRELOAD="$preload" timeout 120 "$view" --frames 3 >&- 2>"$work/closed.err" || status=$?
+    [ "$status" -eq 0 ] || fail "exit status $status with standard output closed"
     ;;
 esac
 echo "PASS ($mode)"
