@@ -313,7 +313,6 @@ Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float 
     });
 }
 
-
 std::uint32_t QuerySnapshot::childSlot(std::uint32_t slot, const TreeNode* child) const {
     if (slot >= size() || isLeaf(slot)) {
         return noSlot;

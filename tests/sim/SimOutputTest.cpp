@@ -243,8 +243,8 @@ TEST(SimOutputTest, WriteErrorsAndMemoryExhaustionStopTheRunAndReplaceNothing) {
     EXPECT_EQ(Sim(folder, "--bodies 1000000 --trace keep.csv --quiet", "ulimit -v 204800;").status,
               3);
     expectUntouched(folder);
-    // In 32 MB the scene fits and three more 8 MB thread stacks do not: the frames run on the threads
-    // that could start, with the same results.
+    // In 32 MB the scene fits and three more 8 MB thread stacks do not: the frames run on the
+    // threads that could start, with the same results.
     std::string run = "--bodies 20000 --frames 1 --quiet --threads ";
     Sim threads(folder, run + "4 --trace keep.csv", "ulimit -s 8192; ulimit -v 32768;");
     EXPECT_EQ(threads.status, 0);
