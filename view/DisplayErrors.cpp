@@ -1,6 +1,5 @@
 #include "view/DisplayErrors.h"
 
-#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -53,8 +52,8 @@ void handleDisplayEnds(int (*lost)(const std::string& message)) {
     XSetIOErrorHandler(onConnectionLost);
 }
 
-void watchCurrentWindow() {
-    watched = glXGetCurrentDrawable();
+void watchWindow(unsigned long window) {
+    watched = window;
 }
 
 const DisplayError* firstDisplayError() {

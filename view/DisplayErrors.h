@@ -25,9 +25,9 @@ struct DisplayError {
 /// process exits at once with the status it returns.
 void handleDisplayEnds(int (*lost)(const std::string& message));
 
-/// Names the current GLX drawable as the window whose destruction by another client is
-/// WindowDestroyed rather than a refused request.
-void watchCurrentWindow();
+/// Names the X window whose destruction by another client is WindowDestroyed rather than a
+/// refused request.
+void watchWindow(unsigned long window);
 
 /// The first X error that came, or null.
 const DisplayError* firstDisplayError();

@@ -31,6 +31,7 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <GL/glx.h>
 
 #include <algorithm>
 #include <chrono>
@@ -448,7 +449,7 @@ int run(int argc, char** argv) {
     glutInitContextVersion(3, 3);
     glutInitContextProfile(GLUT_COMPATIBILITY_PROFILE);
     viewportLimit.createWindow("sphere-view");
-    watchCurrentWindow();
+    watchWindow(glXGetCurrentDrawable());
     windowWidth = glutGet(GLUT_WINDOW_WIDTH);
     windowHeight = glutGet(GLUT_WINDOW_HEIGHT);
     initGLState();

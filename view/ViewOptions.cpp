@@ -89,9 +89,12 @@ const char* viewUsage() {
         "Standard output gets a line per simulated frame (\"frame N alive A contacts C\")\n"
         "and per selection (\"selected I ...\" or \"selected none\"). A reset starts the\n"
         "trace again at frame 0.\n"
-        "Keys: h in the window lists them. Exit status: 0 done or Escape, 2 bad option,\n"
-        "3 an output could not be written, 4 no window (no X display, or no OpenGL 3.3:\n"
-        "run it under xvfb-run -a), 128 + signal when interrupted.\n";
+        "Keys: h in the window lists them.\n"
+        "\n"
+        "Exit status: 0 done, Escape or the window closed (the outputs written), 2 bad\n"
+        "option, 3 an output could not be written, 4 no window (no X display, or no\n"
+        "OpenGL 3.3: run it under xvfb-run -a), the display lost or a request refused,\n"
+        "128 + signal when interrupted; but for 0, no file is changed.\n";
     return text.c_str();
 }
 

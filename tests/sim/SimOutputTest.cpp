@@ -4,6 +4,7 @@
 #include "sim/RunStats.h"
 #include "tests/sim/SimTestSupport.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -201,23 +202,44 @@ TEST(SimOutputTest, StandardStreamsNeverMixIntoAnOutput) {
     EXPECT_PRED_FORMAT2(IsSubstring, "is standard error too", same.err);
 }
 
+// Both tables in FIFOs: each gets every frame's rows as the frame ends. The frames table's pipe
+// holds one page, which the run fills a few hundred frames in and then waits; by then neither
+// table's buffer of 1 MiB is full, so rows that reached a FIFO were sent at their frame's end.
 TEST(SimOutputTest, AFifoGetsEachFrameAsItEnds) {
     std::string folder = workFolder();
-    ASSERT_EQ(mkfifo((folder + "/rows.fifo").c_str(), 0600), 0);
-    // The trace fills the pipe of standard output, which is never read, and holds the run up a
-    // few frames in: the rows of the frames finished by then must have reached the FIFO.
-    Sim sim(folder, "--frames 2000000000 --trace /dev/stdout --frames-out rows.fifo --quiet", "",
-            true);
-    // A time limit only so that a failure ends the test instead of hanging it.
-    std::system(("timeout 60 head -n 4 " + folder + "/rows.fifo >" + folder + ".rows").c_str());
-    EXPECT_EQ(sim.finish(false).status, 128 + SIGPIPE);
-    std::vector<std::string> table = words(readFile(folder + ".rows"));
-    ASSERT_EQ(table.size(), 4u) << "frames 1 to 3 never reached the FIFO";
-    EXPECT_EQ(table[0], "frame,drawn,alive,contacts");
-    for (int frame = 1; frame <= 3; ++frame) {
-        EXPECT_EQ(table[frame].substr(0, table[frame].find(',')), std::to_string(frame));
-        EXPECT_EQ(std::count(table[frame].begin(), table[frame].end(), ','), 3) << table[frame];
+    int readers[2];
+    const char* names[2] = {"/trace.fifo", "/frames.fifo"};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(mkfifo((folder + names[i]).c_str(), 0600), 0);
+        readers[i] = open((folder + names[i]).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fcntl(readers[i], F_SETPIPE_SZ, i == 0 ? 1 << 20 : 4096), 0);
     }
+    Sim sim(folder,
+            "--bodies 10 --frames 2000000000 --trace trace.fifo --frames-out frames.fifo --quiet",
+            "", true);
+    // Each FIFO is read until it has given four frames, and then left to fill.
+    std::string tables[2];
+    const long enough[2] = {41, 5};
+    auto fourFrames = [&] {
+        char bytes[65536];
+        bool done = true;
+        for (int i = 0; i < 2; ++i) {
+            bool more = std::count(tables[i].begin(), tables[i].end(), '\n') < enough[i];
+            for (ssize_t got; more && (got = read(readers[i], bytes, sizeof bytes)) > 0;) {
+                tables[i].append(bytes, static_cast<std::size_t>(got));
+            }
+            done = done && std::count(tables[i].begin(), tables[i].end(), '\n') >= enough[i];
+        }
+        return done;
+    };
+    EXPECT_TRUE(Sim::eventually(fourFrames))
+        << "the FIFOs got " << tables[0].size() << " and " << tables[1].size() << " bytes";
+    close(readers[0]);
+    close(readers[1]);
+    EXPECT_EQ(sim.finish().status, 128 + SIGPIPE);
+    // Whole frames of ten rows after the header, each frame written at once.
+    EXPECT_EQ(std::count(tables[0].begin(), tables[0].end(), '\n') % 10, 1);
+    EXPECT_EQ(tables[1].substr(0, 34), "frame,drawn,alive,contacts\n1,10,10");
 }
 
 TEST(SimOutputTest, WriteErrorsAndMemoryExhaustionStopTheRunAndReplaceNothing) {
