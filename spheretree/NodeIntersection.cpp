@@ -18,6 +18,20 @@ struct Wide {
     double dot(const Wide& v) const { return x * v.x + y * v.y + z * v.z; }
 };
 
+/// The line from an origin along unit, with the sphere's centre at l from the origin (l2 = |l|²,
+/// r2 = radius²): s is how far along the line the centre lies, m2 its squared distance from the
+/// line. False when the sphere lies wholly behind the origin or the line passes it by.
+bool lineReachesSphere(const Wide& l, double l2, const Wide& unit, double r2, double& s,
+                       double& m2) {
+    s = l.dot(unit);
+    if (s < 0.0 && l2 > r2) {
+        return false;
+    }
+    Wide off = l - unit * s;
+    m2 = off.dot(off);
+    return m2 <= r2;
+}
+
 } // namespace
 
 bool sphereMissesNodeWide(const Vector3& center, float radius, const Vector3& nodeCenter,
@@ -30,16 +44,10 @@ bool sphereMissesNodeWide(const Vector3& center, float radius, const Vector3& no
 bool rayHitsSphereWide(const Vector3& origin, const Vector3& direction, const Vector3& center,
                        float radius, float* distance) {
     Wide l = Wide(center) - Wide(origin);
-    Wide unit(direction);
-    double s = l.dot(unit);
     double l2 = l.dot(l);
     double r2 = static_cast<double>(radius) * radius;
-    if (s < 0.0 && l2 > r2) {
-        return false;
-    }
-    Wide off = l - unit * s;
-    double m2 = off.dot(off);
-    if (m2 > r2) {
+    double s, m2;
+    if (!lineReachesSphere(l, l2, Wide(direction), r2, s, m2)) {
         return false;
     }
     if (distance) {
@@ -82,13 +90,8 @@ bool Segment::hitsSphereWide(const Vector3& center, float radius, float& time) c
         return l2 < r2;
     }
     Wide unit(wideDirection[0], wideDirection[1], wideDirection[2]);
-    double s = l.dot(unit);
-    if (s < 0.0 && l2 > r2) {
-        return false;
-    }
-    Wide off = l - unit * s;
-    double m2 = off.dot(off);
-    if (m2 > r2) {
+    double s, m2;
+    if (!lineReachesSphere(l, l2, unit, r2, s, m2)) {
         return false;
     }
     double q = std::sqrt(r2 - m2);
