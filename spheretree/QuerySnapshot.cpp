@@ -495,6 +495,17 @@ bool sameBits(float a, float b) {
 
 } // namespace
 
+bool QuerySnapshot::operator==(const QuerySnapshot& other) const {
+    auto sameFloats = [](const std::vector<float>& a, const std::vector<float>& b) {
+        return a.size() == b.size() &&
+               std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    };
+    return sameFloats(centerX, other.centerX) && sameFloats(centerY, other.centerY) &&
+           sameFloats(centerZ, other.centerZ) && sameFloats(radius, other.radius) &&
+           body == other.body && node == other.node && childBegin == other.childBegin &&
+           childCount == other.childCount && leafWords == other.leafWords && depth == other.depth;
+}
+
 std::string QuerySnapshot::compareWith(const TreeNode* root) const {
     // The tree and the copy side by side, block by block, from the root's one-node block.
     std::vector<std::pair<const TreeNode*, std::uint32_t>> pending{{root, 0u}};

@@ -82,6 +82,8 @@ public:
     /// order are in block order: nearby leaves next to each other.
     bool isLeaf(std::uint32_t slot) const { return childBegin[slot] == leafMark; }
     Body* bodyAt(std::uint32_t slot) const { return body[slot]; }
+    /// Whether both copies hold the same arrays, bit for bit.
+    bool operator==(const QuerySnapshot& other) const;
     /// What differs between this copy and the tree below root ("" when they agree).
     std::string compareWith(const TreeNode* root) const;
 
