@@ -374,7 +374,7 @@ void QuerySnapshot::copyOnThreads([[maybe_unused]] TreeNode* root, [[maybe_unuse
 #endif
 }
 
-void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const {
+void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies, int threads) const {
     // The planes cannot change during the query, so they are read once.
     Plane planes[6];
     for (int i = 0; i < 6; ++i) {
@@ -388,7 +388,7 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
         }
         return false;
     };
-    auto visit = [&](std::uint32_t slot) {
+    auto visitInto = [&](std::uint32_t slot, auto& out) {
 #ifdef SPHERES_COUNT_VISITS
         ++frustumNodeVisits;
 #endif
@@ -400,11 +400,88 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
         float r = leafBody->getRadius();
         Vector3 p = leafBody->getPosition();
         if (!outside(p, r)) {
-            bodies.push_back(leafBody);
+            out.push_back(leafBody);
         }
         return false;
     };
+#if defined(_OPENMP) && !defined(SPHERES_COUNT_VISITS)
+    if (threads > 1) {
+        std::vector<Body*> found;
+        walkOnThreads(threads, visitInto, found);
+        bodies.insert(bodies.end(), found.begin(), found.end());
+        return;
+    }
+#else
+    (void)threads;
+#endif
+    auto visit = [&](std::uint32_t slot) { return visitInto(slot, bodies); };
     walk(0, 1, visit);
+}
+
+template <class Visit>
+void QuerySnapshot::walkOnThreads([[maybe_unused]] int threads, Visit& visit,
+                                  std::vector<Body*>& out) const {
+#ifdef _OPENMP
+    // The walk above the cut, in order: the leaves it reports, and the nodes at the cut it
+    // enters, whose subtrees are walked on the threads.
+    struct Item {
+        std::uint32_t slot;
+        bool below;
+    };
+    std::vector<Item> items;
+    constexpr std::size_t deepestCut = 3;
+    std::size_t cut = 1;
+    for (;; ++cut) {
+        items.clear();
+        std::size_t entered = 0;
+        std::vector<Body*> reported;
+        auto top = [&](auto& self, std::uint32_t begin, std::uint32_t count,
+                       std::size_t level) -> void {
+            for (std::uint32_t slot = begin; slot < begin + count; ++slot) {
+                std::size_t before = reported.size();
+                if (visit(slot, reported) && !isLeaf(slot)) {
+                    if (level == cut) {
+                        items.push_back(Item{slot, true});
+                        ++entered;
+                    } else {
+                        self(self, childBegin[slot], childCount[slot], level + 1);
+                    }
+                } else if (reported.size() > before) {
+                    items.push_back(Item{slot, false});
+                }
+            }
+        };
+        top(top, 0, 1, 0);
+        if (entered >= 4 * static_cast<std::size_t>(threads) || cut == deepestCut) {
+            break;
+        }
+    }
+    std::vector<std::vector<Body*>> found(items.size());
+    int count = static_cast<int>(items.size());
+    bool outOfMemory = false;
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
+    for (int i = 0; i < count; ++i) {
+        const Item& item = items[static_cast<std::size_t>(i)];
+        std::vector<Body*>& into = found[static_cast<std::size_t>(i)];
+        try {
+            if (!item.below) {
+                into.push_back(body[item.slot]);
+                continue;
+            }
+            auto below = [&](std::uint32_t slot) { return visit(slot, into); };
+            walk(childBegin[item.slot], childCount[item.slot], below);
+        } catch (const std::bad_alloc&) {
+#pragma omp atomic write
+            outOfMemory = true;
+        }
+    }
+    if (outOfMemory) {
+        throw std::bad_alloc();
+    }
+    for (const std::vector<Body*>& part : found) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+#endif
 }
 
 template <class Reach> void QuerySnapshot::sweep(const SweptSphere& sweep, Reach& reach) const {

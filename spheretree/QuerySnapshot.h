@@ -56,7 +56,9 @@ public:
     /// inner node or reports a leaf, and on a leaf, when times is not null, stores the leaf's
     /// time through time (null otherwise). The leaves hit go to bodies, their times to times.
     template <class Hits> void collect(const Hits& hits, BodyList& bodies, TimeList* times) const;
-    void queryFrustum(const Frustum& frustum, BodyList& bodies) const;
+    /// With threads above 1 the subtrees below the top levels are walked on that many threads
+    /// (where the build has OpenMP), their results appended in the walk's order.
+    void queryFrustum(const Frustum& frustum, BodyList& bodies, int threads = 1) const;
     void querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const;
     /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
     /// contacts among them are querySweep's results. Reads only.
@@ -147,6 +149,12 @@ private:
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
     }
+    /// walk(begin, count, visit) on threads: the levels down to the shallowest depth with a few
+    /// nodes per thread in order, then the subtrees the walk enters there, each on a thread,
+    /// into its own list. visit(slot, out) appends a leaf's result to out, which collects the
+    /// results in the walk's order.
+    template <class Visit>
+    void walkOnThreads(int threads, Visit& visit, std::vector<Body*>& out) const;
     template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const {
         // visit handles a leaf itself and says whether the walk goes below an inner node.
         for (std::uint32_t slot = begin; slot < begin + count; ++slot) {

@@ -266,7 +266,7 @@ void QuerySphereTree::queryFrustum(const Frustum& frustum, BodyList& bodies) {
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().queryFrustum(frustum, bodies);
+        refreshSnapshot().queryFrustum(frustum, bodies, threads.threadsFor(leaves.size()));
         return;
     }
     queryFrustumNode(frustum, root, bodies);
