@@ -268,7 +268,7 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
         SCOPED_TRACE("step " + std::to_string(step));
         scene.frame();
         if (step == 120) {
-            scene.add(40, 2025);
+            scene.add(40, 2025, Scene::Giants); // a leaf of radius 20 000 at depth 3
         }
         for (std::size_t i = 0; step == 200 && i < scene.bodies.size(); i += 9) {
             scene.world.removeBody(scene.bodies[i]);

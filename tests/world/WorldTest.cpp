@@ -55,6 +55,7 @@ TEST(WorldTest, StepMovesAliveBodiesAndForgetsDeadOnesWhoseLeavesStay) {
         threaded.step(1.0f);
         EXPECT_EQ(threaded.getBodies(), (std::list<Body*>{&fast, &other})) << threads;
         EXPECT_FALSE(fast.isAlive());
+        EXPECT_EQ(checkTree(threaded.getTree()), ""); // its leaves cut loose
     }
 }
 
