@@ -251,8 +251,11 @@ void SphereTree::update() {
         }
     }
 
-    for (TreeNode* leaf : escapedLeaves) {
-        leaves.remove(leaf);
+    // The leaves listed and retired are those that escaped in this update: one pass takes them
+    // all off the list, rather than one search of the whole list per leaf.
+    if (!escapedLeaves.empty()) {
+        leaves.remove_if(
+            [](const TreeNode* leaf) { return (leaf->flags & TreeNodeFlags::Retired) != 0; });
     }
 
     for (TreeNode* leaf : integrateQueue) {
