@@ -286,6 +286,9 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
     QueryWalk previousWalk = tree.getQueryWalk();
     tree.setQueryWalk(settings.walk == FrameWalk::Literal ? QueryWalk::Literal
                                                           : QueryWalk::Snapshot);
+    // The step's and the snapshot's threads follow the frame's, put back afterwards too.
+    ThreadBudget previousThreads = world.getThreads();
+    world.setThreads(ThreadBudget{settings.threads, settings.bodiesPerThread});
     FrameOutcome outcome;
     if (running) {
         world.step(timeStep);
@@ -306,6 +309,7 @@ FrameOutcome simulateFrame(World& world, Body* const* bodies, int count, bool ru
     world.queryFrustum(frustum, visible);
     outcome.drawn = static_cast<int>(visible.size() - before);
     tree.setQueryWalk(previousWalk);
+    world.setThreads(previousThreads);
     return outcome;
 }
 

@@ -24,12 +24,14 @@ enum class FrameWalk {
 /// How simulateFrame runs, beyond what it computes.
 struct FrameSettings {
     FrameWalk walk = FrameWalk::Batched;
-    /// Threads the batched frame may use; 1 starts none.
+    /// Threads the frame may use: the batched frame's queries, and the World's step, the tree's
+    /// update and snapshot and the frustum query (World::setThreads); 1 starts none.
     int threads = 1;
-    /// The fewest bodies the batched frame gives each thread; with fewer bodies than this in all,
-    /// it runs the queries in order through the snapshot. Below a few thousand bodies the tree
-    /// stays in cache and batching does not pay, and a thread costs more to start and join than
-    /// a few hundred queries take (far more on a busy machine).
+    /// The fewest bodies the frame gives each thread; with fewer bodies than this in all, the
+    /// batched frame runs the queries in order through the snapshot, and the rest of the frame
+    /// runs on one thread. Below a few thousand bodies the tree stays in cache and batching does
+    /// not pay, and a thread costs more to start and join than a few hundred queries take (far
+    /// more on a busy machine).
     int bodiesPerThread = 2048;
     /// When set, this body's sweep query runs at its turn through the tree's literal walk with
     /// visitor told of every node it enters; the results are the same.

@@ -198,7 +198,8 @@ int run(int argc, char** argv) {
     FrameSettings settings;
     settings.walk = options.walk;
     settings.threads = options.threads;
-    if (settings.walk == FrameWalk::Batched) {
+    // Every walk's step and update run on the threads, so they are started for any walk.
+    {
         std::string why;
         int wanted = batchedThreads(settings, bodyCount);
         int started = startFrameThreads(wanted, why);

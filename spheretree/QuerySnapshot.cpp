@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
 
 // The sweep walk's AVX2 path, chosen at run time, exists where the compiler can target it.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
@@ -168,7 +173,7 @@ bool QuerySnapshot::hasVectorPath() {
 #endif
 }
 
-void QuerySnapshot::build(TreeNode* root) {
+void QuerySnapshot::build(TreeNode* root, int threads) {
     // Clearing keeps the capacity: after the first build of a frame loop nothing is allocated.
     for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
         values->clear();
@@ -179,7 +184,16 @@ void QuerySnapshot::build(TreeNode* root) {
     childCount.clear();
     append(root);
     depth = 0;
+#ifdef _OPENMP
+    if (threads > 1) {
+        copyOnThreads(root, threads);
+    } else {
+        copyChildren(root, 0, 0);
+    }
+#else
+    (void)threads;
     copyChildren(root, 0, 0);
+#endif
     // The spare entries past the last block: spheres that no walk uses.
     for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
         values->resize(size() + 8, 0.0f);
@@ -190,38 +204,177 @@ void QuerySnapshot::build(TreeNode* root) {
     }
 }
 
-std::uint32_t QuerySnapshot::append(TreeNode* copied) {
+template <class Arrays> std::uint32_t QuerySnapshot::appendTo(Arrays& into, TreeNode* copied) {
     bool leaf = copied->flags & TreeNodeFlags::Leaf;
-    centerX.push_back(copied->center.x);
-    centerY.push_back(copied->center.y);
-    centerZ.push_back(copied->center.z);
-    radius.push_back(copied->radius);
-    body.push_back(leaf ? copied->body : nullptr);
-    node.push_back(copied);
-    childBegin.push_back(leaf ? leafMark : 0u);
-    childCount.push_back(0u);
-    return static_cast<std::uint32_t>(radius.size() - 1);
+    into.centerX.push_back(copied->center.x);
+    into.centerY.push_back(copied->center.y);
+    into.centerZ.push_back(copied->center.z);
+    into.radius.push_back(copied->radius);
+    into.body.push_back(leaf ? copied->body : nullptr);
+    into.node.push_back(copied);
+    into.childBegin.push_back(leaf ? leafMark : 0u);
+    into.childCount.push_back(0u);
+    return static_cast<std::uint32_t>(into.radius.size() - 1);
 }
 
-void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
-    if (isLeaf(slot)) {
+template <class Arrays>
+void QuerySnapshot::copyInto(Arrays& into, const TreeNode* node, std::uint32_t slot,
+                             std::size_t level, std::size_t& deepest) {
+    if (into.childBegin[slot] == leafMark) {
         return;
     }
     // The whole block first, then each child's own block: depth-first block order.
-    std::uint32_t begin = static_cast<std::uint32_t>(radius.size());
+    std::uint32_t begin = static_cast<std::uint32_t>(into.radius.size());
+    for (TreeNode* child : node->children) {
+        appendTo(into, child);
+    }
+    into.childBegin[slot] = begin;
+    deepest = std::max(deepest, level + 1);
+    into.childCount[slot] = static_cast<std::uint32_t>(into.radius.size()) - begin;
+    std::uint32_t next = begin;
+    for (const TreeNode* child : node->children) {
+        copyInto(into, child, next++, level + 1, deepest);
+    }
+}
+
+void QuerySnapshot::collectCut(const TreeNode* node, std::size_t level, std::size_t cut,
+                               std::vector<Subtree>& found) {
+    for (const TreeNode* child : node->children) {
+        if (child->flags & TreeNodeFlags::Leaf) {
+            continue;
+        }
+        if (level + 1 == cut) {
+            found.push_back(Subtree{child, 0, 0, 0});
+        } else {
+            collectCut(child, level + 1, cut, found);
+        }
+    }
+}
+
+void QuerySnapshot::layOutAbove(const TreeNode* node, std::uint32_t slot, std::size_t level,
+                                std::size_t cut, std::size_t& next,
+                                std::vector<std::uint32_t>& offsets) {
+    if (isLeaf(slot)) {
+        return;
+    }
+    if (level == cut) {
+        // This node's copy, its block first, is the next part's: room for it now, filled later.
+        const Subtree& subtree = subtrees[next++];
+        std::uint32_t begin = static_cast<std::uint32_t>(size());
+        offsets.push_back(begin);
+        const Part& part = parts[subtree.part];
+        for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
+            values->resize(begin + (subtree.end - subtree.begin));
+        }
+        body.resize(radius.size());
+        this->node.resize(radius.size());
+        childBegin.resize(radius.size());
+        childCount.resize(radius.size());
+        childBegin[slot] = begin;
+        childCount[slot] = static_cast<std::uint32_t>(subtree.node->children.size());
+        depth = std::max(depth, part.depth);
+        return;
+    }
+    std::uint32_t begin = static_cast<std::uint32_t>(size());
     for (TreeNode* child : node->children) {
         append(child);
     }
     childBegin[slot] = begin;
     depth = std::max(depth, level + 1);
-    childCount[slot] = static_cast<std::uint32_t>(radius.size()) - begin;
-    std::uint32_t next = begin;
+    childCount[slot] = static_cast<std::uint32_t>(size()) - begin;
+    std::uint32_t at = begin;
     for (const TreeNode* child : node->children) {
-        copyChildren(child, next++, level + 1);
+        layOutAbove(child, at++, level + 1, cut, next, offsets);
     }
 }
 
-void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const {
+void QuerySnapshot::copyOnThreads([[maybe_unused]] TreeNode* root, [[maybe_unused]] int threads) {
+#ifdef _OPENMP
+    // A subtree's copy depends only on the subtree, and its place only on the sizes of the
+    // copies before it. So the subtrees below the shallowest depth that gives every thread a few
+    // are copied on the threads, each into its thread's part with indices from the part's
+    // start; the levels above are then laid out as the one-thread copy lays them out, leaving
+    // each subtree the room its copy needs, and the copies are moved into their places with
+    // their block indices shifted. Neither the number of threads nor which thread copied what
+    // changes a byte.
+    constexpr std::size_t deepestCut = 3;
+    std::size_t cut = 1;
+    for (;; ++cut) {
+        subtrees.clear();
+        collectCut(root, 0, cut, subtrees);
+        if (subtrees.size() >= 4 * static_cast<std::size_t>(threads) || cut == deepestCut) {
+            break;
+        }
+    }
+    parts.resize(static_cast<std::size_t>(threads));
+    for (Part& part : parts) {
+        for (auto* values : {&part.centerX, &part.centerY, &part.centerZ, &part.radius}) {
+            values->clear();
+        }
+        part.body.clear();
+        part.node.clear();
+        part.childBegin.clear();
+        part.childCount.clear();
+        part.depth = 0;
+    }
+    int count = static_cast<int>(subtrees.size());
+    bool outOfMemory = false;
+#pragma omp parallel num_threads(threads)
+    {
+        auto thread = static_cast<std::size_t>(omp_get_thread_num());
+        Part& part = parts[thread];
+#pragma omp for schedule(dynamic, 1)
+        for (int i = 0; i < count; ++i) {
+            Subtree& subtree = subtrees[static_cast<std::size_t>(i)];
+            try {
+                // What copyChildren does for the node at the cut, its own entry aside.
+                auto begin = static_cast<std::uint32_t>(part.radius.size());
+                for (TreeNode* child : subtree.node->children) {
+                    appendTo(part, child);
+                }
+                part.depth = std::max(part.depth, cut + 1);
+                std::uint32_t at = begin;
+                for (const TreeNode* child : subtree.node->children) {
+                    copyInto(part, child, at++, cut + 1, part.depth);
+                }
+                subtree.part = thread;
+                subtree.begin = begin;
+                subtree.end = static_cast<std::uint32_t>(part.radius.size());
+            } catch (const std::bad_alloc&) {
+#pragma omp atomic write
+                outOfMemory = true;
+            }
+        }
+    }
+    if (outOfMemory) {
+        throw std::bad_alloc();
+    }
+    std::size_t next = 0;
+    std::vector<std::uint32_t> offsets;
+    offsets.reserve(subtrees.size());
+    layOutAbove(root, 0, 0, cut, next, offsets);
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
+    for (int i = 0; i < count; ++i) {
+        const Subtree& subtree = subtrees[static_cast<std::size_t>(i)];
+        const Part& part = parts[subtree.part];
+        std::uint32_t to = offsets[static_cast<std::size_t>(i)];
+        std::uint32_t shift = to - subtree.begin;
+        for (std::uint32_t k = subtree.begin; k < subtree.end; ++k, ++to) {
+            centerX[to] = part.centerX[k];
+            centerY[to] = part.centerY[k];
+            centerZ[to] = part.centerZ[k];
+            radius[to] = part.radius[k];
+            body[to] = part.body[k];
+            node[to] = part.node[k];
+            std::uint32_t blockBegin = part.childBegin[k];
+            childBegin[to] = blockBegin == leafMark ? leafMark : blockBegin + shift;
+            childCount[to] = part.childCount[k];
+        }
+    }
+#endif
+}
+
+void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies, int threads) const {
     // The planes cannot change during the query, so they are read once.
     Plane planes[6];
     for (int i = 0; i < 6; ++i) {
@@ -235,7 +388,7 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
         }
         return false;
     };
-    auto visit = [&](std::uint32_t slot) {
+    auto visitInto = [&](std::uint32_t slot, auto& out) {
 #ifdef SPHERES_COUNT_VISITS
         ++frustumNodeVisits;
 #endif
@@ -247,11 +400,88 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies) const
         float r = leafBody->getRadius();
         Vector3 p = leafBody->getPosition();
         if (!outside(p, r)) {
-            bodies.push_back(leafBody);
+            out.push_back(leafBody);
         }
         return false;
     };
+#if defined(_OPENMP) && !defined(SPHERES_COUNT_VISITS)
+    if (threads > 1) {
+        std::vector<Body*> found;
+        walkOnThreads(threads, visitInto, found);
+        bodies.insert(bodies.end(), found.begin(), found.end());
+        return;
+    }
+#else
+    (void)threads;
+#endif
+    auto visit = [&](std::uint32_t slot) { return visitInto(slot, bodies); };
     walk(0, 1, visit);
+}
+
+template <class Visit>
+void QuerySnapshot::walkOnThreads([[maybe_unused]] int threads, Visit& visit,
+                                  std::vector<Body*>& out) const {
+#ifdef _OPENMP
+    // The walk above the cut, in order: the leaves it reports, and the nodes at the cut it
+    // enters, whose subtrees are walked on the threads.
+    struct Item {
+        std::uint32_t slot;
+        bool below;
+    };
+    std::vector<Item> items;
+    constexpr std::size_t deepestCut = 3;
+    std::size_t cut = 1;
+    for (;; ++cut) {
+        items.clear();
+        std::size_t entered = 0;
+        std::vector<Body*> reported;
+        auto top = [&](auto& self, std::uint32_t begin, std::uint32_t count,
+                       std::size_t level) -> void {
+            for (std::uint32_t slot = begin; slot < begin + count; ++slot) {
+                std::size_t before = reported.size();
+                if (visit(slot, reported) && !isLeaf(slot)) {
+                    if (level == cut) {
+                        items.push_back(Item{slot, true});
+                        ++entered;
+                    } else {
+                        self(self, childBegin[slot], childCount[slot], level + 1);
+                    }
+                } else if (reported.size() > before) {
+                    items.push_back(Item{slot, false});
+                }
+            }
+        };
+        top(top, 0, 1, 0);
+        if (entered >= 4 * static_cast<std::size_t>(threads) || cut == deepestCut) {
+            break;
+        }
+    }
+    std::vector<std::vector<Body*>> found(items.size());
+    int count = static_cast<int>(items.size());
+    bool outOfMemory = false;
+#pragma omp parallel for num_threads(threads) schedule(dynamic, 1)
+    for (int i = 0; i < count; ++i) {
+        const Item& item = items[static_cast<std::size_t>(i)];
+        std::vector<Body*>& into = found[static_cast<std::size_t>(i)];
+        try {
+            if (!item.below) {
+                into.push_back(body[item.slot]);
+                continue;
+            }
+            auto below = [&](std::uint32_t slot) { return visit(slot, into); };
+            walk(childBegin[item.slot], childCount[item.slot], below);
+        } catch (const std::bad_alloc&) {
+#pragma omp atomic write
+            outOfMemory = true;
+        }
+    }
+    if (outOfMemory) {
+        throw std::bad_alloc();
+    }
+    for (const std::vector<Body*>& part : found) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+#endif
 }
 
 template <class Reach> void QuerySnapshot::sweep(const SweptSphere& sweep, Reach& reach) const {
@@ -341,6 +571,17 @@ bool sameBits(float a, float b) {
 }
 
 } // namespace
+
+bool QuerySnapshot::operator==(const QuerySnapshot& other) const {
+    auto sameFloats = [](const std::vector<float>& a, const std::vector<float>& b) {
+        return a.size() == b.size() &&
+               std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    };
+    return sameFloats(centerX, other.centerX) && sameFloats(centerY, other.centerY) &&
+           sameFloats(centerZ, other.centerZ) && sameFloats(radius, other.radius) &&
+           body == other.body && node == other.node && childBegin == other.childBegin &&
+           childCount == other.childCount && leafWords == other.leafWords && depth == other.depth;
+}
 
 std::string QuerySnapshot::compareWith(const TreeNode* root) const {
     // The tree and the copy side by side, block by block, from the root's one-node block.

@@ -38,8 +38,10 @@ class QuerySnapshot {
 public:
     QuerySnapshot();
 
-    /// Copies the tree below root (root included).
-    void build(TreeNode* root);
+    /// Copies the tree below root (root included). With threads above 1 the subtrees are
+    /// copied on that many threads (where the build has OpenMP) and laid out as the one-thread
+    /// copy lays them out: the same arrays, bit for bit.
+    void build(TreeNode* root, int threads = 1);
     /// Whether the sweep walk may test a block's children with the processor's vector
     /// instructions (AVX2, where the processor has them; on by default) or tests them with
     /// portable code only. Both compute every child's test as the literal walk does.
@@ -54,7 +56,9 @@ public:
     /// inner node or reports a leaf, and on a leaf, when times is not null, stores the leaf's
     /// time through time (null otherwise). The leaves hit go to bodies, their times to times.
     template <class Hits> void collect(const Hits& hits, BodyList& bodies, TimeList* times) const;
-    void queryFrustum(const Frustum& frustum, BodyList& bodies) const;
+    /// With threads above 1 the subtrees below the top levels are walked on that many threads
+    /// (where the build has OpenMP), their results appended in the walk's order.
+    void queryFrustum(const Frustum& frustum, BodyList& bodies, int threads = 1) const;
     void querySweep(const SweptSphere& sweep, BodyList& bodies, TimeList& times) const;
     /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
     /// contacts among them are querySweep's results. Reads only.
@@ -74,12 +78,14 @@ public:
 
     /// Number of nodes copied (root included).
     std::size_t size() const { return node.size(); }
-    /// Bytes held by the arrays.
+    /// Bytes held by the arrays the walks read.
     std::size_t memoryBytes() const;
     /// Whether node index slot (0 to size() - 1) is a leaf, and its body if so. Leaves in index
     /// order are in block order: nearby leaves next to each other.
     bool isLeaf(std::uint32_t slot) const { return childBegin[slot] == leafMark; }
     Body* bodyAt(std::uint32_t slot) const { return body[slot]; }
+    /// Whether both copies hold the same arrays, bit for bit.
+    bool operator==(const QuerySnapshot& other) const;
     /// What differs between this copy and the tree below root ("" when they agree).
     std::string compareWith(const TreeNode* root) const;
 
@@ -100,11 +106,55 @@ private:
     std::size_t depth = 0;
     bool vectorised = true;
 
-    std::uint32_t append(TreeNode* node);
-    void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level);
+    /// The subtrees one thread copied, indices counted from the part's start.
+    struct Part {
+        std::vector<float> centerX, centerY, centerZ, radius;
+        std::vector<Body*> body;
+        std::vector<TreeNode*> node;
+        std::vector<std::uint32_t> childBegin, childCount;
+        std::size_t depth = 0;
+    };
+    /// A subtree copied on a thread: the node whose block it starts with, and where its copy
+    /// lies among the parts.
+    struct Subtree {
+        const TreeNode* node;
+        std::size_t part;
+        std::uint32_t begin, end;
+    };
+    /// Per thread of the last build on threads (kept for their capacity).
+    std::vector<Part> parts;
+    std::vector<Subtree> subtrees;
+
+    std::uint32_t append(TreeNode* node) { return appendTo(*this, node); }
+    void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
+        copyInto(*this, node, slot, level, depth);
+    }
+    /// Appends node to the arrays of into (the snapshot's or a part's); returns its index.
+    template <class Arrays> static std::uint32_t appendTo(Arrays& into, TreeNode* node);
+    /// The block of node's children (node being at slot, at depth level), then each child's
+    /// own, depth first; raises deepest to the depth of the blocks copied.
+    template <class Arrays>
+    static void copyInto(Arrays& into, const TreeNode* node, std::uint32_t slot, std::size_t level,
+                         std::size_t& deepest);
+    /// copyChildren from the root, with the subtrees below the nodes at depth cut copied on
+    /// threads into parts first, then into their places.
+    void copyOnThreads(TreeNode* root, int threads);
+    /// The non-leaf nodes at depth cut below node (at depth level), in the copy's order.
+    static void collectCut(const TreeNode* node, std::size_t level, std::size_t cut,
+                           std::vector<Subtree>& found);
+    /// copyChildren above the depth cut; each subtree below it, in the order found, gets the
+    /// room its part needs and the block of its node.
+    void layOutAbove(const TreeNode* node, std::uint32_t slot, std::size_t level, std::size_t cut,
+                     std::size_t& next, std::vector<std::uint32_t>& offsets);
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
     }
+    /// walk(begin, count, visit) on threads: the levels down to the shallowest depth with a few
+    /// nodes per thread in order, then the subtrees the walk enters there, each on a thread,
+    /// into its own list. visit(slot, out) appends a leaf's result to out, which collects the
+    /// results in the walk's order.
+    template <class Visit>
+    void walkOnThreads(int threads, Visit& visit, std::vector<Body*>& out) const;
     template <class Visit> void walk(std::uint32_t begin, std::uint32_t count, Visit& visit) const {
         // visit handles a leaf itself and says whether the walk goes below an inner node.
         for (std::uint32_t slot = begin; slot < begin + count; ++slot) {

@@ -116,7 +116,7 @@ int QuerySphereTree::recomputeNode(TreeNode* node) {
 
 const QuerySnapshot& QuerySphereTree::refreshSnapshot() {
     if (snapshotState != SnapshotState::Exact) {
-        snapshot.build(root);
+        snapshot.build(root, threads.threadsFor(leaves.size()));
         snapshotState = SnapshotState::Exact;
 #ifdef SPHERES_VALIDATE
         std::string fault = snapshot.compareWith(root);
@@ -266,7 +266,7 @@ void QuerySphereTree::queryFrustum(const Frustum& frustum, BodyList& bodies) {
         return;
     }
     if (queryWalk == QueryWalk::Snapshot) {
-        refreshSnapshot().queryFrustum(frustum, bodies);
+        refreshSnapshot().queryFrustum(frustum, bodies, threads.threadsFor(leaves.size()));
         return;
     }
     queryFrustumNode(frustum, root, bodies);

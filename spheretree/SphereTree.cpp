@@ -182,31 +182,80 @@ void SphereTree::retire(TreeNode* leaf) {
     leaf->flags |= TreeNodeFlags::Retired;
 }
 
-void SphereTree::update() {
-    for (TreeNode* leaf : leaves) {
+void SphereTree::leaveParent(TreeNode* leaf) {
+    // Touching the root counts as outside.
+    if (leaf->computeFit(*root) > 0.0f) {
+        this->queueIntegrate(leaf);
+        this->queueRecompute(leaf->parent);
+        leaf->detach();
+    } else {
+        retire(leaf);
+    }
+}
+
+void SphereTree::refreshOnThreads([[maybe_unused]] int team) {
+    // A leaf's refresh and its test against its parent read its own body and the parent's
+    // sphere and write the leaf alone, and nothing in this phase changes a sphere (leaving a
+    // parent only detaches), so every test gives what it gives in the walk in list order. The
+    // walk then acts on the leaves that need it, in that order.
+    refreshing.assign(leaves.begin(), leaves.end());
+    verdicts.resize(refreshing.size());
+    int count = static_cast<int>(refreshing.size());
+#ifdef _OPENMP
+#pragma omp parallel for num_threads(team) schedule(static)
+#endif
+    for (int i = 0; i < count; ++i) {
+        TreeNode* leaf = refreshing[static_cast<std::size_t>(i)];
         leaf->refreshFromBody();
+        Refreshed verdict = Refreshed::Stays;
         if (!isAcceptable(leaf)) {
-            strandLeaf(leaf);
-            continue;
+            verdict = Refreshed::Strands;
+        } else if (!(leaf->flags & TreeNodeFlags::IntegrateQueued) &&
+                   leaf->computeFit(*leaf->parent) < 0.0f) {
+            verdict = Refreshed::Leaves;
         }
-        if (leaf->flags & TreeNodeFlags::IntegrateQueued) {
-            continue;
+        verdicts[static_cast<std::size_t>(i)] = verdict;
+    }
+    for (std::size_t i = 0; i < refreshing.size(); ++i) {
+        if (verdicts[i] == Refreshed::Strands) {
+            strandLeaf(refreshing[i]);
+        } else if (verdicts[i] == Refreshed::Leaves) {
+            leaveParent(refreshing[i]);
         }
-        // Touching the parent from inside counts as inside; touching the root counts as out.
-        if (leaf->computeFit(*leaf->parent) >= 0.0f) {
-            continue;
-        }
-        if (leaf->computeFit(*root) > 0.0f) {
-            this->queueIntegrate(leaf);
-            this->queueRecompute(leaf->parent);
-            leaf->detach();
-        } else {
-            retire(leaf);
+    }
+}
+
+void SphereTree::update() {
+#ifdef _OPENMP
+    int team = threads.threadsFor(leaves.size());
+#else
+    int team = 1;
+#endif
+    if (team > 1) {
+        refreshOnThreads(team);
+    } else {
+        for (TreeNode* leaf : leaves) {
+            leaf->refreshFromBody();
+            if (!isAcceptable(leaf)) {
+                strandLeaf(leaf);
+                continue;
+            }
+            if (leaf->flags & TreeNodeFlags::IntegrateQueued) {
+                continue;
+            }
+            // Touching the parent from inside counts as inside.
+            if (leaf->computeFit(*leaf->parent) >= 0.0f) {
+                continue;
+            }
+            leaveParent(leaf);
         }
     }
 
-    for (TreeNode* leaf : escapedLeaves) {
-        leaves.remove(leaf);
+    // The leaves listed and retired are those that escaped in this update: one pass takes them
+    // all off the list, rather than one search of the whole list per leaf.
+    if (!escapedLeaves.empty()) {
+        leaves.remove_if(
+            [](const TreeNode* leaf) { return (leaf->flags & TreeNodeFlags::Retired) != 0; });
     }
 
     for (TreeNode* leaf : integrateQueue) {

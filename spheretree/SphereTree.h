@@ -1,11 +1,13 @@
 #pragma once
 
 #include "spheretree/Placement.h"
+#include "spheretree/ThreadBudget.h"
 #include "spheretree/TreeNode.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 namespace spheres {
 
@@ -68,6 +70,10 @@ public:
     /// still reach them), and stranded ones, cut loose (no parent) because their body broke
     /// what the tree accepts.
     const TreeNodeList& getRetiredLeaves() const { return retiredLeaves; }
+    /// How many threads update() may refresh the leaves on (and QuerySphereTree rebuild its
+    /// snapshot on); the same results on any number. One by default.
+    void setThreads(const ThreadBudget& budget) { threads = budget; }
+    const ThreadBudget& getThreads() const { return threads; }
     /// Nodes the tree holds in memory: every node reachable from the root (root included),
     /// the waiting leaves and the stranded ones.
     std::size_t countNodes() const;
@@ -82,6 +88,7 @@ protected:
     TreeNodeList escapedLeaves;
     TreeNodeList leaves;
     TreeNodeList retiredLeaves;
+    ThreadBudget threads;
 
     /// One step down of a placement below parent: grows the chosen child, or makes a new child
     /// on the leaf when the rule chose none; returns the node the leaf descends into.
@@ -97,7 +104,19 @@ private:
     };
     std::unordered_map<const Body*, BodyLeaves> leavesOfBody;
 
+    /// What the first phase of update does with a leaf once it is refreshed.
+    enum class Refreshed : char { Stays, Leaves, Strands };
+    /// The leaves and their verdicts while update refreshes them on threads (kept for their
+    /// capacity).
+    std::vector<TreeNode*> refreshing;
+    std::vector<Refreshed> verdicts;
+
     static bool isAcceptable(TreeNode* leaf);
+    /// The first phase of update: every leaf refreshed from its body and tested against its
+    /// parent, on team threads, then acted on in list order.
+    void refreshOnThreads(int team);
+    /// A refreshed leaf that no longer fits its parent: waits to be placed again, or escapes.
+    void leaveParent(TreeNode* leaf);
     /// Moves leaf from the leaves to the escaped and retired ones (the caller takes it off the
     /// list of leaves).
     void retire(TreeNode* leaf);

@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
 namespace spheres {
 
 World::World() : tree(new QuerySphereTree()) {}
@@ -37,23 +41,68 @@ World::Entry World::unlink(Entry it) {
     return bodies.erase(it);
 }
 
+namespace {
+
+void integrateBody(Body* body, float dt) {
+    body->integrate(dt);
+    // An overflowing integration (or a non-finite value given to the body) ends it here, also
+    // when the tree holds no leaf for it to strand.
+    if (!isFinite(body->getPosition()) || !isFinite(body->getVelocity())) {
+        body->setAlive(false);
+    }
+}
+
+} // namespace
+
+void World::setThreads(const ThreadBudget& budget) {
+    threads = budget;
+    tree->setThreads(budget);
+}
+
 void World::step(float dt) {
     checkNotDrawing("step");
-    for (auto it = bodies.begin(); it != bodies.end();) {
-        Body* body = *it;
-        if (body->isAlive()) {
-            body->integrate(dt);
-            // An overflowing integration (or a non-finite value given to the body) ends it here,
-            // also when the tree holds no leaf for it to strand.
-            if (!isFinite(body->getPosition()) || !isFinite(body->getVelocity())) {
-                body->setAlive(false);
+#ifdef _OPENMP
+    int team = threads.threadsFor(bodies.size());
+#else
+    int team = 1;
+#endif
+    // A body listed twice is integrated twice, the second time from what the first left, and
+    // may die in the first: only the walk in list order keeps that.
+    if (team > 1 && entriesOfBody.size() == bodies.size()) {
+        integrateOnThreads(dt, team);
+    } else {
+        for (auto it = bodies.begin(); it != bodies.end();) {
+            if ((*it)->isAlive()) {
+                integrateBody(*it, dt);
+                ++it;
+            } else {
+                it = unlink(it);
             }
+        }
+    }
+    tree->update();
+}
+
+void World::integrateOnThreads(float dt, [[maybe_unused]] int team) {
+    // The dead go first, in list order, as the walk would unlink them; a body dying in its own
+    // integration stays listed until the next step, as in the walk. Each integration reads and
+    // writes its own body only, so they run in any order.
+    moving.clear();
+    for (auto it = bodies.begin(); it != bodies.end();) {
+        if ((*it)->isAlive()) {
+            moving.push_back(*it);
             ++it;
         } else {
             it = unlink(it);
         }
     }
-    tree->update();
+    int count = static_cast<int>(moving.size());
+#ifdef _OPENMP
+#pragma omp parallel for num_threads(team) schedule(static)
+#endif
+    for (int i = 0; i < count; ++i) {
+        integrateBody(moving[static_cast<std::size_t>(i)], dt);
+    }
 }
 
 void World::draw() {

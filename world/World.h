@@ -2,10 +2,12 @@
 
 #include "body/BodyList.h"
 #include "math/Vector3.h"
+#include "spheretree/ThreadBudget.h"
 
 #include <cstdint>
 #include <list>
 #include <unordered_map>
+#include <vector>
 
 namespace spheres {
 
@@ -52,6 +54,14 @@ public:
     virtual void querySphere(const Vector3& center, float radius, BodyList& bodies);
     virtual void querySweep(Body* body, BodyList& bodies, TimeList& times);
 
+    /// How many threads step() may share its work among: each alive body's integration, the
+    /// tree's refresh of its leaves and the rebuild of its query snapshot. With more than one,
+    /// integrate() runs for different bodies at once, so it must touch nothing but its own body
+    /// (Body's does). The results are the same on any number of threads; a build without
+    /// OpenMP always uses one. One by default.
+    void setThreads(const ThreadBudget& budget);
+    const ThreadBudget& getThreads() const { return threads; }
+
     /// The bodies being simulated, in the order they were added.
     const std::list<Body*>& getBodies() const { return bodies; }
     QuerySphereTree& getTree() { return *tree; }
@@ -68,9 +78,14 @@ private:
     std::list<Body*> bodies;
     QuerySphereTree* tree;
     std::unordered_map<const Body*, Entries> entriesOfBody;
+    ThreadBudget threads;
+    /// The alive bodies of a step integrated on threads (kept for its capacity).
+    std::vector<Body*> moving;
 
     /// Unlinks the entry at it and returns the one after it.
     Entry unlink(Entry it);
+    /// step's integrations shared among threads.
+    void integrateOnThreads(float dt, int threads);
     /// Stops a validating build when the World is changed from inside its own draw().
     void checkNotDrawing(const char* operation) const;
 };

@@ -1,5 +1,6 @@
 // The query snapshot after every operation that changes the tree: never a copy older than the
-// tree. Random scenes run both walks against a reference walk in QuerySphereTreeQueryTest.
+// tree; and its copy made on threads, the one-thread copy. Random scenes run both walks against a
+// reference walk in QuerySphereTreeQueryTest.
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -56,4 +57,48 @@ TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
     tree.remove(&scene.bodies.front());
     agrees("remove");
     EXPECT_EQ(hits, 1u + 2 + 2 + 2 + 2 + 2 + 1 + 0);
+}
+
+// The threads copy the subtrees below the shallowest depth that has a few per thread (down to
+// 3); trees from one cluster to hundreds of level-1 nodes, with leaves and empty nodes at every
+// depth, take every depth.
+TEST(QuerySnapshotTest, CopiesOnThreadsAreTheOneThreadCopyOnThousandsOfSmallTrees) {
+    int wide = 0, narrow = 0;
+    for (std::uint32_t seed = 1; seed <= 1500; ++seed) {
+        TestDraws draw{SceneRandom(seed)};
+        TreeScene scene;
+        static const float extents[] = {500.0f, 20000.0f, 300000.0f};
+        float extent = extents[draw.index(3)];
+        for (std::size_t i = 0, n = 1 + draw.index(150); i < n; ++i) {
+            static const float radii[] = {50.0f, 50.0f, 700.0f, 40000.0f};
+            scene.add(draw.vector(extent), radii[draw.index(4)]);
+        }
+        scene.tree.update();
+        // Some leaves moved and placed again, some nodes left empty by hand.
+        for (TreeNode* leaf : scene.tree.getLeaves()) {
+            if (draw.index(4) == 0) {
+                leaf->body->setPosition(draw.vector(extent));
+            }
+        }
+        scene.tree.update();
+        TreeNode* root = scene.tree.getRoot();
+        for (TreeNode* child : root->children) {
+            if (child->flags & TreeNodeFlags::Leaf || draw.index(3) != 0) {
+                continue;
+            }
+            TreeNode* empty = new TreeNode(nullptr, 0);
+            child->addChild(empty);
+            empty->initBounding(child, TreeNodeFlags::Bounding, Vector3::zero);
+            break;
+        }
+        (root->children.size() >= 8 ? wide : narrow) += 1;
+        QuerySnapshot one, many;
+        one.build(root, 1);
+        int threads = 2 + static_cast<int>(draw.index(6));
+        many.build(root, threads);
+        ASSERT_TRUE(one == many) << "tree " << seed << " on " << threads << " threads";
+        ASSERT_EQ(many.compareWith(root), "") << "tree " << seed;
+    }
+    EXPECT_GT(wide, 100);
+    EXPECT_GT(narrow, 100);
 }

@@ -161,11 +161,13 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
 struct Walk {
     QueryWalk walk;
     bool vectorised;
+    int threads; // one leaf per thread at least
     const char* name;
 };
-static const Walk walks[] = {{QueryWalk::Literal, true, "literal"},
-                             {QueryWalk::Snapshot, true, "snapshot"},
-                             {QueryWalk::Snapshot, false, "portable snapshot"}};
+static const Walk walks[] = {{QueryWalk::Literal, true, 1, "literal"},
+                             {QueryWalk::Snapshot, true, 1, "snapshot"},
+                             {QueryWalk::Snapshot, false, 1, "portable snapshot"},
+                             {QueryWalk::Snapshot, true, 3, "snapshot on 3 threads"}};
 
 /// What one probe of the scene asks, aimed at one body: its sweep, a view from a camera at a
 /// random place, and a sphere, a ray and a segment aimed near it (at leaves outside an ancestor
@@ -266,7 +268,7 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
         SCOPED_TRACE("step " + std::to_string(step));
         scene.frame();
         if (step == 120) {
-            scene.add(40, 2025);
+            scene.add(40, 2025, Scene::Giants); // a leaf of radius 20 000 at depth 3
         }
         for (std::size_t i = 0; step == 200 && i < scene.bodies.size(); i += 9) {
             scene.world.removeBody(scene.bodies[i]);
@@ -305,7 +307,9 @@ TEST(QuerySphereTreeQueryTest, RandomScenesMatchAWalkOfEveryNodeWhileBodiesMoveA
                     TimeList times{-1.0f};
                     tree.setQueryWalk(walk.walk);
                     tree.setVectorised(walk.vectorised);
+                    tree.setThreads(ThreadBudget{walk.threads, 1});
                     queries[k].query(probe, tree, found, times);
+                    tree.setThreads(ThreadBudget{});
                     ASSERT_TRUE(found == expected && (times.size() == 1 || times == expectedTimes))
                         << queries[k].name << " " << walk.name << " query differs from the walk";
                 }

@@ -98,15 +98,21 @@ TEST(SphereTreeUpdateTest, ExactFitsAgainstParentAndRoot) {
         {"fit 0 against the root: escapes, keeping its parent", 524288.0f - 62.0f, 0, true, false},
         {"fit 1 against the root: placed again", 524288.0f - 63.0f, 1.0f, false, true},
     };
-    for (const auto& c : cases) {
-        TreeScene scene;
-        TreeNode* leaf = scene.add(0.0f, 61.999f);
-        scene.update();
-        TreeNode* parent = leaf->parent;
-        TreeScene::moveTo(leaf, c.x);
-        ASSERT_EQ(scene.update(), "") << c.label;
-        EXPECT_TRUE(leaf->fit == c.fit && (leaf->parent == parent) == c.staysUnderParent &&
-                    leaf->body->isAlive() == c.alive && scene.tree.getLeaves().empty() == !c.alive)
-            << c.label;
+    // On one thread, and with the leaves refreshed and tested on two (a second leaf far away).
+    for (int threads : {1, 2}) {
+        for (const auto& c : cases) {
+            TreeScene scene;
+            scene.tree.setThreads(ThreadBudget{threads, 1});
+            TreeNode* leaf = scene.add(0.0f, 61.999f);
+            scene.add(-300000.0f, 50.0f);
+            scene.update();
+            TreeNode* parent = leaf->parent;
+            TreeScene::moveTo(leaf, c.x);
+            ASSERT_EQ(scene.update(), "") << c.label;
+            EXPECT_TRUE(leaf->fit == c.fit && (leaf->parent == parent) == c.staysUnderParent &&
+                        leaf->body->isAlive() == c.alive &&
+                        scene.tree.getLeaves().size() == (c.alive ? 2u : 1u))
+                << c.label << " on " << threads << " threads";
+        }
     }
 }

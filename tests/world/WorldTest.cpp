@@ -43,6 +43,25 @@ TEST(WorldTest, StepMovesAliveBodiesAndForgetsDeadOnesWhoseLeavesStay) {
     world.removeBody(&other);
     EXPECT_EQ(world.getBodies(), std::list<Body*>{&twice});
     EXPECT_EQ(checkTree(world.getTree()), "");
+    // On threads as on one: the dead go, and a body whose integration overflows dies there; when
+    // it is listed twice its second entry goes in the same step.
+    for (int threads : {1, 3}) {
+        for (bool listedTwice : {false, true}) {
+            SphereBody fast =
+                makeBody(Vector3::zero, Vector3::zero, 1.0f, Vector3(3e38f, 0.0f, 0.0f));
+            World threaded;
+            threaded.setThreads(ThreadBudget{threads, 1});
+            for (Body* body : std::initializer_list<Body*>{&fast, &dead, &other, &fast}) {
+                if (body != &fast || listedTwice || threaded.getBodies().empty()) {
+                    threaded.addBody(body);
+                }
+            }
+            threaded.step(1.0f);
+            EXPECT_EQ(threaded.getBodies(), (std::list<Body*>{&fast, &other})) << threads;
+            EXPECT_FALSE(fast.isAlive());
+            EXPECT_EQ(checkTree(threaded.getTree()), ""); // its leaves cut loose
+        }
+    }
 }
 
 // A body's life in the World, and which queries find it at each stage. Each query is aimed at
