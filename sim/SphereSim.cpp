@@ -198,6 +198,8 @@ int run(int argc, char** argv) {
     FrameSettings settings;
     settings.walk = options.walk;
     settings.threads = options.threads;
+    FrameBuffers frameBuffers;
+    settings.buffers = &frameBuffers;
     if (settings.walk == FrameWalk::Batched) {
         std::string why;
         int wanted = batchedThreads(settings, bodyCount);
