@@ -215,9 +215,17 @@ void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::
     childBegin[slot] = begin;
     depth = std::max(depth, level + 1);
     childCount[slot] = static_cast<std::uint32_t>(radius.size()) - begin;
-    std::uint32_t next = begin;
-    for (const TreeNode* child : node->children) {
-        copyChildren(child, next++, level + 1);
+    // The nodes lie anywhere in memory: while one child's subtree is copied, the nodes of the
+    // next child's block are already on their way to the cache.
+    const ChildList& children = node->children;
+    for (std::size_t k = 0, n = children.size(); k < n; ++k) {
+        if (k + 1 < n) {
+            const ChildList& next = children[k + 1]->children;
+            for (std::size_t g = 0, m = std::min<std::size_t>(next.size(), 16); g < m; ++g) {
+                __builtin_prefetch(next[g]);
+            }
+        }
+        copyChildren(children[k], begin + static_cast<std::uint32_t>(k), level + 1);
     }
 }
 
