@@ -74,7 +74,7 @@ void SphereTree::insert(Body* body) {
     }
     leaf->flags |= TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf;
     leaf->entry = leaves.insert(leaves.end(), leaf);
-    integrateQueue.push_back(leaf);
+    enqueue(integrateQueue, leaf);
     ++leavesOfBody.try_emplace(body, BodyLeaves{leaf, 0}).first->second.count;
 }
 
@@ -212,7 +212,7 @@ void SphereTree::update() {
     for (TreeNode* leaf : integrateQueue) {
         this->integrateNode(leaf, root);
     }
-    integrateQueue.clear();
+    recycle(integrateQueue);
 
     // Every successful recompute queues the node's parent, so the walk runs on over the entries
     // it appends until the changes have reached the top of the hierarchy.
@@ -224,7 +224,7 @@ void SphereTree::update() {
             this->removeNode(node);
         }
     }
-    recomputeQueue.clear();
+    recycle(recomputeQueue);
 }
 
 void SphereTree::queueIntegrate(TreeNode* node) {
@@ -232,7 +232,7 @@ void SphereTree::queueIntegrate(TreeNode* node) {
         return;
     }
     node->flags |= TreeNodeFlags::IntegrateQueued;
-    integrateQueue.push_back(node);
+    enqueue(integrateQueue, node);
 }
 
 void SphereTree::queueRecompute(TreeNode* node) {
@@ -240,7 +240,20 @@ void SphereTree::queueRecompute(TreeNode* node) {
         return;
     }
     node->flags |= TreeNodeFlags::RecomputeQueued;
-    recomputeQueue.push_back(node);
+    enqueue(recomputeQueue, node);
+}
+
+void SphereTree::enqueue(TreeNodeList& queue, TreeNode* node) {
+    if (spareEntries.empty()) {
+        queue.push_back(node);
+        return;
+    }
+    spareEntries.front() = node;
+    queue.splice(queue.end(), spareEntries, spareEntries.begin());
+}
+
+void SphereTree::recycle(TreeNodeList& queue) {
+    spareEntries.splice(spareEntries.end(), queue);
 }
 
 void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {

@@ -96,7 +96,15 @@ private:
         std::uint32_t count;
     };
     std::unordered_map<const Body*, BodyLeaves> leavesOfBody;
+    /// Entries of emptied queues, kept for the next ones: a frame's update queues thousands of
+    /// nodes, and moving an entry between lists allocates nothing. Their values mean nothing.
+    TreeNodeList spareEntries;
 
+    /// Appends node to queue (integrateQueue or recomputeQueue), in a spare entry if there is
+    /// one.
+    void enqueue(TreeNodeList& queue, TreeNode* node);
+    /// Empties queue, keeping its entries as spares.
+    void recycle(TreeNodeList& queue);
     static bool isAcceptable(TreeNode* leaf);
     /// Moves leaf from the leaves to the escaped and retired ones (the caller takes it off the
     /// list of leaves).
