@@ -169,20 +169,20 @@ bool QuerySnapshot::hasVectorPath() {
 }
 
 void QuerySnapshot::build(TreeNode* root) {
-    // Clearing keeps the capacity: after the first build of a frame loop nothing is allocated.
-    for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
-        values->clear();
-    }
-    body.clear();
-    node.clear();
-    childBegin.clear();
-    childCount.clear();
-    append(root);
+    // The arrays keep their length from the last build and are written over in place, up to
+    // used (what lies beyond is left from earlier builds and never read): once the tree has
+    // reached its size nothing is allocated and nothing filled twice.
+    used = 0;
+    append(&root, 1);
     depth = 0;
     copyChildren(root, 0, 0);
     // The spare entries past the last block: spheres that no walk uses.
     for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
-        values->resize(size() + 8, 0.0f);
+        if (values->size() < used + 8) {
+            values->resize(used + 8);
+        }
+        auto spare = values->begin() + static_cast<std::ptrdiff_t>(used);
+        std::fill(spare, spare + 8, 0.0f);
     }
     leafWords.assign(size() / 64 + 2, 0u);
     for (std::uint32_t slot = 0; slot < size(); ++slot) {
@@ -190,34 +190,44 @@ void QuerySnapshot::build(TreeNode* root) {
     }
 }
 
-std::uint32_t QuerySnapshot::append(TreeNode* copied) {
-    bool leaf = copied->flags & TreeNodeFlags::Leaf;
-    centerX.push_back(copied->center.x);
-    centerY.push_back(copied->center.y);
-    centerZ.push_back(copied->center.z);
-    radius.push_back(copied->radius);
-    body.push_back(leaf ? copied->body : nullptr);
-    node.push_back(copied);
-    childBegin.push_back(leaf ? leafMark : 0u);
-    childCount.push_back(0u);
-    return static_cast<std::uint32_t>(radius.size() - 1);
+void QuerySnapshot::append(TreeNode* const* copied, std::size_t count) {
+    std::size_t end = used + count;
+    if (end > node.size()) {
+        std::size_t grown = std::max(end, 2 * node.size());
+        for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
+            values->resize(grown);
+        }
+        body.resize(grown);
+        node.resize(grown);
+        childBegin.resize(grown);
+        childCount.resize(grown);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        TreeNode* from = copied[k];
+        bool leaf = from->flags & TreeNodeFlags::Leaf;
+        std::size_t slot = used + k;
+        centerX[slot] = from->center.x;
+        centerY[slot] = from->center.y;
+        centerZ[slot] = from->center.z;
+        radius[slot] = from->radius;
+        body[slot] = leaf ? from->body : nullptr;
+        node[slot] = from;
+        childBegin[slot] = leaf ? leafMark : 0u;
+        childCount[slot] = 0u;
+    }
+    used = end;
 }
 
 void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
-    if (isLeaf(slot)) {
-        return;
-    }
     // The whole block first, then each child's own block: depth-first block order.
-    std::uint32_t begin = static_cast<std::uint32_t>(radius.size());
-    for (TreeNode* child : node->children) {
-        append(child);
-    }
+    const ChildList& children = node->children;
+    auto begin = static_cast<std::uint32_t>(used);
+    append(children.data(), children.size());
     childBegin[slot] = begin;
     depth = std::max(depth, level + 1);
-    childCount[slot] = static_cast<std::uint32_t>(radius.size()) - begin;
+    childCount[slot] = static_cast<std::uint32_t>(children.size());
     // The nodes lie anywhere in memory: while one child's subtree is copied, the nodes of the
     // next child's block are already on their way to the cache.
-    const ChildList& children = node->children;
     for (std::size_t k = 0, n = children.size(); k < n; ++k) {
         if (k + 1 < n) {
             const ChildList& next = children[k + 1]->children;
@@ -225,7 +235,10 @@ void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::
                 __builtin_prefetch(next[g]);
             }
         }
-        copyChildren(children[k], begin + static_cast<std::uint32_t>(k), level + 1);
+        auto child = begin + static_cast<std::uint32_t>(k);
+        if (!isLeaf(child)) {
+            copyChildren(children[k], child, level + 1);
+        }
     }
 }
 

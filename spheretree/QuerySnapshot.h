@@ -73,7 +73,7 @@ public:
     static constexpr std::uint32_t noSlot = 0xffffffffu;
 
     /// Number of nodes copied (root included).
-    std::size_t size() const { return node.size(); }
+    std::size_t size() const { return used; }
     /// Bytes held by the arrays.
     std::size_t memoryBytes() const;
     /// Whether node index slot (0 to size() - 1) is a leaf, and its body if so. Leaves in index
@@ -100,7 +100,12 @@ private:
     std::size_t depth = 0;
     bool vectorised = true;
 
-    std::uint32_t append(TreeNode* node);
+    /// Entries of the arrays that the last build wrote (the one in progress, during a build).
+    std::size_t used = 0;
+
+    /// Copies count nodes into the arrays after the used entries, as one block.
+    void append(TreeNode* const* nodes, std::size_t count);
+    /// Copies the children of the inner node at slot, then their subtrees.
     void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level);
     Vector3 center(std::uint32_t slot) const {
         return Vector3(centerX[slot], centerY[slot], centerZ[slot]);
