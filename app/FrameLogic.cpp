@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -57,7 +58,8 @@ int sweepInOrder(World& world, Body* const* bodies, int count, const FrameSettin
 /// a frame looks up every leaf's body once.
 class BodyIndex {
 public:
-    explicit BodyIndex(int count) {
+    /// Empties the table and sizes it for count bodies; the memory is kept for the next frame.
+    void reset(int count) {
         std::size_t capacity = 16;
         while (capacity < 2 * static_cast<std::size_t>(count)) {
             capacity *= 2;
@@ -113,11 +115,52 @@ private:
  *   touched bodies can differ: those exact tests run again on the bodies as they are now, the
  *   others are taken from phase A.
  */
+/// Where body i's reached leaves lie: in the records of thread, from begin to end.
+struct Span {
+    int thread = 0;
+    std::uint32_t begin = 0, end = 0;
+};
+
+} // namespace
+
+struct FrameBuffers::Arrays {
+    BodyIndex index;
+    /// Each body's first index in the frame's array: the one its marks are kept under.
+    std::vector<int> first;
+    /// The frame index of each snapshot leaf's body (-1: not in the array, or not a leaf).
+    std::vector<int> leafOwner;
+    /// Per thread: the leaves the queries reached; span[i] says where body i's lie.
+    std::vector<std::vector<SweepReach>> reached;
+    std::vector<Span> span;
+    std::vector<char> touched;
+    /// Touched bodies that are in the tree but not in the frame's array.
+    std::vector<Body*> outside;
+    /// Phase A's query order, and which bodies it holds already.
+    std::vector<int> order;
+    std::vector<char> scheduled;
+};
+
+FrameBuffers::FrameBuffers() : held(new Arrays) {}
+
+FrameBuffers::~FrameBuffers() = default;
+
+namespace {
+
 class BatchedSweeps {
 public:
-    BatchedSweeps(World& world, Body* const* bodies, int count, int threads)
+    BatchedSweeps(World& world, Body* const* bodies, int count, int threads,
+                  FrameBuffers::Arrays& arrays)
         : tree(world.getTree()), snapshot(tree.refreshSnapshot()), bodies(bodies), count(count),
-          threads(threads), index(count), first(count), span(count), touched(count, 0) {
+          threads(threads), index(arrays.index), first(arrays.first), leafOwner(arrays.leafOwner),
+          reached(arrays.reached), span(arrays.span), touched(arrays.touched),
+          outside(arrays.outside), order(arrays.order), scheduled(arrays.scheduled) {
+        // Everything a frame reads is set here or written before it is read, so arrays left by
+        // an earlier frame change nothing.
+        index.reset(count);
+        first.resize(static_cast<std::size_t>(count));
+        span.assign(static_cast<std::size_t>(count), Span{});
+        touched.assign(static_cast<std::size_t>(count), 0);
+        outside.clear();
         for (int i = 0; i < count; ++i) {
             first[i] = index.insert(bodies[i], i);
         }
@@ -137,9 +180,9 @@ public:
 
     void runPhaseA() {
         // In the snapshot's leaf order, so that consecutive queries walk the same nodes.
-        std::vector<int> order;
+        order.clear();
         order.reserve(static_cast<std::size_t>(count));
-        std::vector<char> scheduled(count, 0);
+        scheduled.assign(static_cast<std::size_t>(count), 0);
         for (int i : leafOwner) {
             if (i >= 0 && !scheduled[i]) {
                 scheduled[i] = 1;
@@ -153,6 +196,7 @@ public:
         }
         reached.resize(threads);
         for (std::vector<SweepReach>& records : reached) { // about five leaves per query
+            records.clear();
             records.reserve(static_cast<std::size_t>(count) * 8 / threads);
         }
         if (threads == 1) {
@@ -223,27 +267,21 @@ public:
     }
 
 private:
-    struct Span {
-        int thread = 0;
-        std::uint32_t begin = 0, end = 0;
-    };
-
     QuerySphereTree& tree;
     const QuerySnapshot& snapshot;
     Body* const* bodies;
     int count;
     int threads;
-    BodyIndex index;
-    /// Each body's first index in the frame's array: the one its marks are kept under.
-    std::vector<int> first;
-    /// The frame index of each snapshot leaf's body (-1: not in the array, or not a leaf).
-    std::vector<int> leafOwner;
-    /// Per thread: the leaves the queries reached; span[i] says where body i's lie.
-    std::vector<std::vector<SweepReach>> reached;
-    std::vector<Span> span;
-    std::vector<char> touched;
-    /// Touched bodies that are in the tree but not in the frame's array.
-    std::vector<Body*> outside;
+    // The frame's arrays (FrameBuffers::Arrays says what each holds).
+    BodyIndex& index;
+    std::vector<int>& first;
+    std::vector<int>& leafOwner;
+    std::vector<std::vector<SweepReach>>& reached;
+    std::vector<Span>& span;
+    std::vector<char>& touched;
+    std::vector<Body*>& outside;
+    std::vector<int>& order;
+    std::vector<char>& scheduled;
 
     bool touchedElsewhere(Body* body) const {
         return std::find(outside.begin(), outside.end(), body) != outside.end();
@@ -258,7 +296,13 @@ private:
 
 FrameOutcome sweepBatched(World& world, Body* const* bodies, int count, int threads,
                           const FrameSettings& settings) {
-    BatchedSweeps batch(world, bodies, count, threads);
+    std::unique_ptr<FrameBuffers> own;
+    FrameBuffers* buffers = settings.buffers;
+    if (buffers == nullptr) {
+        own = std::make_unique<FrameBuffers>();
+        buffers = own.get();
+    }
+    BatchedSweeps batch(world, bodies, count, threads, buffers->arrays());
     batch.runPhaseA();
     FrameOutcome outcome;
     outcome.contacts = resolveInOrder(

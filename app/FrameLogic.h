@@ -2,12 +2,33 @@
 
 #include "body/BodyList.h"
 
+#include <memory>
+
 namespace spheres {
 
 class Body;
 class Frustum;
 class SweepVisitor;
 class World;
+
+/// The batched frame's working arrays (the body index, the leaves each query reached, the marks
+/// of touched bodies), kept from one frame to the next so that a frame loop allocates them once
+/// instead of every frame. Whoever runs the frames owns one and names it in
+/// FrameSettings::buffers; every frame sets them afresh, so the results are the same with or
+/// without. One frame at a time uses a given object.
+class FrameBuffers {
+public:
+    FrameBuffers();
+    ~FrameBuffers();
+    FrameBuffers(const FrameBuffers&) = delete;
+    FrameBuffers& operator=(const FrameBuffers&) = delete;
+
+    struct Arrays;
+    Arrays& arrays() { return *held; }
+
+private:
+    std::unique_ptr<Arrays> held;
+};
 
 /// How a frame runs its sweep queries; every way computes the same results in the same order.
 enum class FrameWalk {
@@ -37,6 +58,8 @@ struct FrameSettings {
     /// visitor told of every node it enters; the results are the same.
     Body* watched = nullptr;
     SweepVisitor* visitor = nullptr;
+    /// Arrays the batched frame reuses; null: the frame allocates its own. Not owned.
+    FrameBuffers* buffers = nullptr;
 };
 
 /// The threads that simulateFrame's batched walk runs count bodies on (0: it runs them in order

@@ -53,6 +53,8 @@ void treeFrames(benchmark::State& state, Scene sceneKind, FrameSettings settings
     int bodies = static_cast<int>(state.range(0));
     settings.threads = settings.threads == 0 ? allCores() : settings.threads;
     BenchScene scene(bodies, sceneKind);
+    FrameBuffers buffers;
+    settings.buffers = &buffers;
     long long contacts = 0, requeried = 0;
     std::chrono::duration<double> stepping{0.0}, total{0.0};
     for (auto _ : state) {

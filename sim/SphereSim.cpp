@@ -198,6 +198,8 @@ int run(int argc, char** argv) {
     FrameSettings settings;
     settings.walk = options.walk;
     settings.threads = options.threads;
+    FrameBuffers frameBuffers;
+    settings.buffers = &frameBuffers;
     // Every walk's step and update run on the threads, so they are started for any walk.
     {
         std::string why;

@@ -174,15 +174,11 @@ bool QuerySnapshot::hasVectorPath() {
 }
 
 void QuerySnapshot::build(TreeNode* root, int threads) {
-    // Clearing keeps the capacity: after the first build of a frame loop nothing is allocated.
-    for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
-        values->clear();
-    }
-    body.clear();
-    node.clear();
-    childBegin.clear();
-    childCount.clear();
-    append(root);
+    // The arrays keep their length from the last build and are written over in place, up to
+    // used (what lies beyond is left from earlier builds and never read): once the tree has
+    // reached its size nothing is allocated and nothing filled twice.
+    used = 0;
+    append(&root, 1);
     depth = 0;
 #ifdef _OPENMP
     if (threads > 1) {
@@ -196,7 +192,11 @@ void QuerySnapshot::build(TreeNode* root, int threads) {
 #endif
     // The spare entries past the last block: spheres that no walk uses.
     for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
-        values->resize(size() + 8, 0.0f);
+        if (values->size() < used + 8) {
+            values->resize(used + 8);
+        }
+        auto spare = values->begin() + static_cast<std::ptrdiff_t>(used);
+        std::fill(spare, spare + 8, 0.0f);
     }
     leafWords.assign(size() / 64 + 2, 0u);
     for (std::uint32_t slot = 0; slot < size(); ++slot) {
@@ -204,7 +204,63 @@ void QuerySnapshot::build(TreeNode* root, int threads) {
     }
 }
 
-template <class Arrays> std::uint32_t QuerySnapshot::appendTo(Arrays& into, TreeNode* copied) {
+void QuerySnapshot::append(TreeNode* const* copied, std::size_t count) {
+    std::size_t first = used;
+    used += count;
+    reserveUsed();
+    for (std::size_t k = 0; k < count; ++k) {
+        TreeNode* from = copied[k];
+        bool leaf = from->flags & TreeNodeFlags::Leaf;
+        std::size_t slot = first + k;
+        centerX[slot] = from->center.x;
+        centerY[slot] = from->center.y;
+        centerZ[slot] = from->center.z;
+        radius[slot] = from->radius;
+        body[slot] = leaf ? from->body : nullptr;
+        node[slot] = from;
+        childBegin[slot] = leaf ? leafMark : 0u;
+        childCount[slot] = 0u;
+    }
+}
+
+void QuerySnapshot::reserveUsed() {
+    if (used > node.size()) {
+        std::size_t grown = std::max(used, 2 * node.size());
+        for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
+            values->resize(grown);
+        }
+        body.resize(grown);
+        node.resize(grown);
+        childBegin.resize(grown);
+        childCount.resize(grown);
+    }
+}
+
+void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
+    // The whole block first, then each child's own block: depth-first block order.
+    const ChildList& children = node->children;
+    auto begin = static_cast<std::uint32_t>(used);
+    append(children.data(), children.size());
+    childBegin[slot] = begin;
+    depth = std::max(depth, level + 1);
+    childCount[slot] = static_cast<std::uint32_t>(children.size());
+    // The nodes lie anywhere in memory: while one child's subtree is copied, the nodes of the
+    // next child's block are already on their way to the cache.
+    for (std::size_t k = 0, n = children.size(); k < n; ++k) {
+        if (k + 1 < n) {
+            const ChildList& next = children[k + 1]->children;
+            for (std::size_t g = 0, m = std::min<std::size_t>(next.size(), 16); g < m; ++g) {
+                __builtin_prefetch(next[g]);
+            }
+        }
+        auto child = begin + static_cast<std::uint32_t>(k);
+        if (!isLeaf(child)) {
+            copyChildren(children[k], child, level + 1);
+        }
+    }
+}
+
+std::uint32_t QuerySnapshot::appendTo(Part& into, TreeNode* copied) {
     bool leaf = copied->flags & TreeNodeFlags::Leaf;
     into.centerX.push_back(copied->center.x);
     into.centerY.push_back(copied->center.y);
@@ -217,8 +273,7 @@ template <class Arrays> std::uint32_t QuerySnapshot::appendTo(Arrays& into, Tree
     return static_cast<std::uint32_t>(into.radius.size() - 1);
 }
 
-template <class Arrays>
-void QuerySnapshot::copyInto(Arrays& into, const TreeNode* node, std::uint32_t slot,
+void QuerySnapshot::copyInto(Part& into, const TreeNode* node, std::uint32_t slot,
                              std::size_t level, std::size_t& deepest) {
     if (into.childBegin[slot] == leafMark) {
         return;
@@ -260,28 +315,22 @@ void QuerySnapshot::layOutAbove(const TreeNode* node, std::uint32_t slot, std::s
     if (level == cut) {
         // This node's copy, its block first, is the next part's: room for it now, filled later.
         const Subtree& subtree = subtrees[next++];
-        std::uint32_t begin = static_cast<std::uint32_t>(size());
+        auto begin = static_cast<std::uint32_t>(used);
         offsets.push_back(begin);
         const Part& part = parts[subtree.part];
-        for (auto* values : {&centerX, &centerY, &centerZ, &radius}) {
-            values->resize(begin + (subtree.end - subtree.begin));
-        }
-        body.resize(radius.size());
-        this->node.resize(radius.size());
-        childBegin.resize(radius.size());
-        childCount.resize(radius.size());
+        used += subtree.end - subtree.begin;
+        reserveUsed();
         childBegin[slot] = begin;
         childCount[slot] = static_cast<std::uint32_t>(subtree.node->children.size());
         depth = std::max(depth, part.depth);
         return;
     }
-    std::uint32_t begin = static_cast<std::uint32_t>(size());
-    for (TreeNode* child : node->children) {
-        append(child);
-    }
+    const ChildList& children = node->children;
+    auto begin = static_cast<std::uint32_t>(used);
+    append(children.data(), children.size());
     childBegin[slot] = begin;
     depth = std::max(depth, level + 1);
-    childCount[slot] = static_cast<std::uint32_t>(size()) - begin;
+    childCount[slot] = static_cast<std::uint32_t>(children.size());
     std::uint32_t at = begin;
     for (const TreeNode* child : node->children) {
         layOutAbove(child, at++, level + 1, cut, next, offsets);
@@ -573,14 +622,20 @@ bool sameBits(float a, float b) {
 } // namespace
 
 bool QuerySnapshot::operator==(const QuerySnapshot& other) const {
-    auto sameFloats = [](const std::vector<float>& a, const std::vector<float>& b) {
-        return a.size() == b.size() &&
-               std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+    // Only what the last build wrote counts: the arrays' lengths beyond it depend on the
+    // builds before. The floats are compared bit for bit, the spare spheres included.
+    if (used != other.used || depth != other.depth || leafWords != other.leafWords) {
+        return false;
+    }
+    auto same = [](const auto& a, const auto& b, std::size_t count) {
+        return count == 0 || std::memcmp(a.data(), b.data(), count * sizeof(a[0])) == 0;
     };
-    return sameFloats(centerX, other.centerX) && sameFloats(centerY, other.centerY) &&
-           sameFloats(centerZ, other.centerZ) && sameFloats(radius, other.radius) &&
-           body == other.body && node == other.node && childBegin == other.childBegin &&
-           childCount == other.childCount && leafWords == other.leafWords && depth == other.depth;
+    // A snapshot never built has no spare spheres either.
+    std::size_t floats = used == 0 ? 0 : used + 8;
+    return same(centerX, other.centerX, floats) && same(centerY, other.centerY, floats) &&
+           same(centerZ, other.centerZ, floats) && same(radius, other.radius, floats) &&
+           same(body, other.body, used) && same(node, other.node, used) &&
+           same(childBegin, other.childBegin, used) && same(childCount, other.childCount, used);
 }
 
 std::string QuerySnapshot::compareWith(const TreeNode* root) const {

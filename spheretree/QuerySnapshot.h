@@ -77,7 +77,7 @@ public:
     static constexpr std::uint32_t noSlot = 0xffffffffu;
 
     /// Number of nodes copied (root included).
-    std::size_t size() const { return node.size(); }
+    std::size_t size() const { return used; }
     /// Bytes held by the arrays the walks read.
     std::size_t memoryBytes() const;
     /// Whether node index slot (0 to size() - 1) is a leaf, and its body if so. Leaves in index
@@ -106,6 +106,16 @@ private:
     std::size_t depth = 0;
     bool vectorised = true;
 
+    /// Entries of the arrays that the last build wrote (the one in progress, during a build).
+    std::size_t used = 0;
+
+    /// Copies count nodes into the arrays after the used entries, as one block.
+    void append(TreeNode* const* nodes, std::size_t count);
+    /// Copies the children of the inner node at slot, then their subtrees.
+    void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level);
+    /// Lengthens the arrays to hold the used entries, if they are shorter.
+    void reserveUsed();
+
     /// The subtrees one thread copied, indices counted from the part's start.
     struct Part {
         std::vector<float> centerX, centerY, centerZ, radius;
@@ -125,16 +135,11 @@ private:
     std::vector<Part> parts;
     std::vector<Subtree> subtrees;
 
-    std::uint32_t append(TreeNode* node) { return appendTo(*this, node); }
-    void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
-        copyInto(*this, node, slot, level, depth);
-    }
-    /// Appends node to the arrays of into (the snapshot's or a part's); returns its index.
-    template <class Arrays> static std::uint32_t appendTo(Arrays& into, TreeNode* node);
-    /// The block of node's children (node being at slot, at depth level), then each child's
-    /// own, depth first; raises deepest to the depth of the blocks copied.
-    template <class Arrays>
-    static void copyInto(Arrays& into, const TreeNode* node, std::uint32_t slot, std::size_t level,
+    /// Appends node to a part's arrays; returns its index there.
+    static std::uint32_t appendTo(Part& into, TreeNode* node);
+    /// copyChildren into a part: the block of node's children (node being at slot, at depth
+    /// level), then each child's own, depth first; raises deepest to the depth of the blocks.
+    static void copyInto(Part& into, const TreeNode* node, std::uint32_t slot, std::size_t level,
                          std::size_t& deepest);
     /// copyChildren from the root, with the subtrees below the nodes at depth cut copied on
     /// threads into parts first, then into their places.

@@ -74,7 +74,7 @@ void SphereTree::insert(Body* body) {
     }
     leaf->flags |= TreeNodeFlags::IntegrateQueued | TreeNodeFlags::Leaf;
     leaf->entry = leaves.insert(leaves.end(), leaf);
-    integrateQueue.push_back(leaf);
+    enqueue(integrateQueue, leaf);
     ++leavesOfBody.try_emplace(body, BodyLeaves{leaf, 0}).first->second.count;
 }
 
@@ -234,7 +234,18 @@ void SphereTree::update() {
     if (team > 1) {
         refreshOnThreads(team);
     } else {
+        // Each leaf is checked against its parent, which lies anywhere in memory: the parent of
+        // the leaf a few places on is fetched meanwhile.
+        constexpr int ahead = 8;
+        auto next = leaves.begin();
+        for (int k = 0; k < ahead && next != leaves.end(); ++k) {
+            ++next;
+        }
         for (TreeNode* leaf : leaves) {
+            if (next != leaves.end()) {
+                __builtin_prefetch((*next)->parent);
+                ++next;
+            }
             leaf->refreshFromBody();
             if (!isAcceptable(leaf)) {
                 strandLeaf(leaf);
@@ -261,7 +272,7 @@ void SphereTree::update() {
     for (TreeNode* leaf : integrateQueue) {
         this->integrateNode(leaf, root);
     }
-    integrateQueue.clear();
+    recycle(integrateQueue);
 
     // Every successful recompute queues the node's parent, so the walk runs on over the entries
     // it appends until the changes have reached the top of the hierarchy.
@@ -273,7 +284,7 @@ void SphereTree::update() {
             this->removeNode(node);
         }
     }
-    recomputeQueue.clear();
+    recycle(recomputeQueue);
 }
 
 void SphereTree::queueIntegrate(TreeNode* node) {
@@ -281,7 +292,7 @@ void SphereTree::queueIntegrate(TreeNode* node) {
         return;
     }
     node->flags |= TreeNodeFlags::IntegrateQueued;
-    integrateQueue.push_back(node);
+    enqueue(integrateQueue, node);
 }
 
 void SphereTree::queueRecompute(TreeNode* node) {
@@ -289,7 +300,20 @@ void SphereTree::queueRecompute(TreeNode* node) {
         return;
     }
     node->flags |= TreeNodeFlags::RecomputeQueued;
-    recomputeQueue.push_back(node);
+    enqueue(recomputeQueue, node);
+}
+
+void SphereTree::enqueue(TreeNodeList& queue, TreeNode* node) {
+    if (spareEntries.empty()) {
+        queue.push_back(node);
+        return;
+    }
+    spareEntries.front() = node;
+    queue.splice(queue.end(), spareEntries, spareEntries.begin());
+}
+
+void SphereTree::recycle(TreeNodeList& queue) {
+    spareEntries.splice(spareEntries.end(), queue);
 }
 
 void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
@@ -304,6 +328,8 @@ void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
 TreeNode* SphereTree::takePlacement(TreeNode* leaf, TreeNode* parent, const Placement& chosen) {
     if (chosen.child == nullptr) {
         TreeNode* created = new TreeNode(nullptr, 0);
+        // Room for a few children at once rather than a new block for each of the first ones.
+        created->children.reserve(4);
         parent->addChild(created);
         created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
         return created;

@@ -103,6 +103,9 @@ private:
         std::uint32_t count;
     };
     std::unordered_map<const Body*, BodyLeaves> leavesOfBody;
+    /// Entries of emptied queues, kept for the next ones: a frame's update queues thousands of
+    /// nodes, and moving an entry between lists allocates nothing. Their values mean nothing.
+    TreeNodeList spareEntries;
 
     /// What the first phase of update does with a leaf once it is refreshed.
     enum class Refreshed : char { Stays, Leaves, Strands };
@@ -111,6 +114,11 @@ private:
     std::vector<TreeNode*> refreshing;
     std::vector<Refreshed> verdicts;
 
+    /// Appends node to queue (integrateQueue or recomputeQueue), in a spare entry if there is
+    /// one.
+    void enqueue(TreeNodeList& queue, TreeNode* node);
+    /// Empties queue, keeping its entries as spares.
+    void recycle(TreeNodeList& queue);
     static bool isAcceptable(TreeNode* leaf);
     /// The first phase of update: every leaf refreshed from its body and tested against its
     /// parent, on team threads, then acted on in list order.

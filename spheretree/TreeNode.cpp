@@ -3,6 +3,8 @@
 #include "body/Body.h"
 #include "spheretree/TreeParameters.h"
 
+#include <algorithm>
+
 namespace spheres {
 
 void TreeNode::refreshFromBody() {
@@ -25,7 +27,8 @@ void TreeNode::addChild(TreeNode* node) {
 }
 
 void TreeNode::removeChild(TreeNode* node) {
-    children.remove(node);
+    // Every occurrence goes; the others keep their order.
+    children.erase(std::remove(children.begin(), children.end(), node), children.end());
 }
 
 float TreeNode::computeFit(const TreeNode& enclosing) {

@@ -3,6 +3,7 @@
 #include "math/Vector3.h"
 
 #include <list>
+#include <vector>
 
 namespace spheres {
 
@@ -11,6 +12,10 @@ struct TreeNode;
 
 /// A list of tree nodes; the tree owns the nodes, a list only points at them.
 using TreeNodeList = std::list<TreeNode*>;
+/// A node's children, in the order they were added. Contiguous, so that the walks, the
+/// placement and the snapshot's copy read the pointers without following links, and adding a
+/// child allocates only when the block grows.
+using ChildList = std::vector<TreeNode*>;
 
 /// Bits of TreeNode::flags.
 struct TreeNodeFlags {
@@ -27,7 +32,7 @@ struct TreeNodeFlags {
 /// One sphere of the hierarchy: the root, a bounding node, or a leaf that wraps a body.
 struct TreeNode {
     /// Nodes directly below, in the order they were added.
-    TreeNodeList children;
+    ChildList children;
     /// Containment margin from the last computeFit: > 0 inside, 0 touching, < 0 sticking out.
     float fit = 0.0f;
     unsigned flags;

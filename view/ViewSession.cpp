@@ -123,6 +123,7 @@ void ViewSession::runFrame(const Frustum& frustum) {
     FrameSettings settings;
     settings.watched = selectedBody();
     settings.visitor = settings.watched ? &recorder : nullptr;
+    settings.buffers = &frameBuffers;
     if (settings.watched) {
         recorder.watch(settings.watched);
     }

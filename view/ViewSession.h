@@ -93,6 +93,8 @@ private:
     FrameOutcome outcome;
     double frameSeconds = 0.0;
     SweepRecorder recorder;
+    /// The batched frame's arrays, kept from frame to frame.
+    FrameBuffers frameBuffers;
     DebugDraw* debugDraw = nullptr;
 
     void createScene();

@@ -107,16 +107,19 @@ struct SmallScene {
 /// Runs scenes seeds first .. first + count - 1 through the literal walk and through the batched
 /// one at the scene's thread count, batching forced by one body per thread, and compares every
 /// frame: contacts, bodies drawn and every body's state. Between frames a key may pause the
-/// next frame or bring the first three bodies of the array to the origin. Returns the contacts.
+/// next frame or bring the first three bodies of the array to the origin. One set of batched
+/// arrays serves every frame of every scene, whatever its size and threads. Returns the contacts.
 int compareBatchedWithLiteral(std::uint32_t first, int count) {
     int contacts = 0;
     MatrixFrustum frustum = defaultCameraFrustum();
+    FrameBuffers buffers;
     for (std::uint32_t seed = first; seed < first + static_cast<std::uint32_t>(count); ++seed) {
         SmallScene literal(seed), batched(seed);
         FrameSettings literalWalk, batchedWalk;
         literalWalk.walk = FrameWalk::Literal;
         batchedWalk.threads = batched.threads;
         batchedWalk.bodiesPerThread = 1;
+        batchedWalk.buffers = &buffers;
         SceneRandom keys(literal.keySeed);
         for (int frame = 0; frame < literal.frames; ++frame) {
             int key = keys.next() % 6;
