@@ -53,7 +53,8 @@ void ViewPicture::begin(const PictureSetup& given) {
         styles[level] = setup.levels->style(level, setup.quiet);
     }
     counts = TreeLevelCounts();
-    bodyList.clear();
+    bodyLists[0].clear();
+    bodyLists[1].clear();
     shellList.clear();
     queryBodyList.clear();
     for (int large = 0; large < 2; ++large) {
@@ -79,7 +80,8 @@ void ViewPicture::drawBody(const Vector3& position, float radius) {
     ++drawn;
     if (setup.slab->reaches(position, radius)) {
         ++inSlab;
-        bodyList.push_back(instance(position, radius, LevelLegend::bodyColour));
+        bodyLists[silhouettePixels(position, radius) >= largePixels ? 1 : 0].push_back(
+            instance(position, radius, LevelLegend::bodyColour));
     }
 }
 

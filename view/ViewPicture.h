@@ -50,8 +50,9 @@ struct PictureSetup {
 /// tree's draw() fills it through the drawing interface.
 class ViewPicture final : public DebugDraw {
 public:
-    /// Silhouettes of at least this radius in pixels are large: a renderer draws them as rings
-    /// of triangles, and the smaller ones (by far the most) on one square each.
+    /// Spheres of at least this radius in pixels are large: a renderer draws a large silhouette
+    /// as a ring of triangles and a large body on a square, and the smaller ones (by far the
+    /// most) as one point each.
     static constexpr float largePixels = 48.0f;
     /// A faint silhouette or shell less than this radius in pixels is left out: it would be a
     /// dot among the bodies, and there can be a hundred thousand of them.
@@ -74,8 +75,8 @@ public:
     void drawBounds(const Vector3& center, float radius, int level) override;
     void drawEscapedLeaf(const Vector3& center, float radius) override;
 
-    /// The lit bodies.
-    const std::vector<DrawnSphere>& bodies() const { return bodyList; }
+    /// The lit bodies, small or large.
+    const std::vector<DrawnSphere>& bodies(bool large) const { return bodyLists[large ? 1 : 0]; }
     /// Small or large silhouettes; faint ones are drawn first, strong ones (opaque) over them.
     const std::vector<DrawnSphere>& silhouettes(bool strong, bool large) const {
         return silhouetteLists[strong ? 1 : 0][large ? 1 : 0];
@@ -107,7 +108,7 @@ private:
     Plane scenePlanes[6];
     LevelStyle styles[LevelLegend::levelCount];
     TreeLevelCounts counts;
-    std::vector<DrawnSphere> bodyList;
+    std::vector<DrawnSphere> bodyLists[2];
     std::vector<DrawnSphere> silhouetteLists[2][2];
     std::vector<DrawnSphere> shellList;
     std::vector<DrawnSphere> queryBodyList;

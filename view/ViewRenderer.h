@@ -52,6 +52,8 @@ private:
     };
     Program squares[kindCount];
     Program rings;
+    /// Small bodies, small silhouettes.
+    Program points[2];
     Program line;
     // The squares: four corners a sphere in one buffer, indexed by a second that holds two
     // triangles for as many spheres as were ever drawn at once.
@@ -65,6 +67,8 @@ private:
     unsigned ringArray = 0;
     unsigned ringBuffer = 0;
     unsigned instanceBuffer = 0;
+    // The small bodies and silhouettes: one point a sphere, from the same buffer of instances.
+    unsigned pointArray = 0;
     unsigned lineArray = 0;
     unsigned lineBuffer = 0;
     // The picture being drawn.
@@ -75,6 +79,7 @@ private:
     void use(const Program& program);
     void drawSquares(const std::vector<DrawnSphere>& spheres, Kind kind);
     void drawRings(const std::vector<DrawnSphere>& spheres);
+    void drawPoints(const std::vector<DrawnSphere>& spheres, bool bodies);
 };
 
 } // namespace spheres

@@ -110,15 +110,22 @@ TEST(ViewPictureTest, BodiesAreTheFrustumQuerysAndLevelsAreDrawnAsTheirStyleSays
         BodyList visible;
         p.scene.world.queryFrustum(p.frustum, visible);
         ASSERT_EQ(p.picture.drawnBodies(), static_cast<int>(visible.size())) << seed;
-        std::vector<Vector3> bodies;
+        // Small and large by their silhouette's radius in pixels.
+        std::vector<Vector3> bodies[2];
         for (Body* body : visible) {
-            if (slab.reaches(body->getPosition(), body->getRadius())) {
-                bodies.push_back(body->getPosition());
+            Vector3 c = body->getPosition();
+            float r = body->getRadius();
+            if (slab.reaches(c, r)) {
+                float beyond = (c - p.setup.eye).lengthSquared() - r * r;
+                float pixels = beyond > 0.0f ? r * p.setup.pixelsPerUnit / std::sqrt(beyond) : 0.0f;
+                bodies[pixels >= ViewPicture::largePixels].push_back(c);
             }
         }
-        ASSERT_EQ(centres(p.picture.bodies()), bodies) << seed;
-        EXPECT_EQ(p.picture.slabBodies(), static_cast<int>(bodies.size()));
-        sliced += slab.active() && bodies.size() < visible.size() ? 1 : 0;
+        ASSERT_EQ(centres(p.picture.bodies(false)), bodies[0]) << seed;
+        ASSERT_EQ(centres(p.picture.bodies(true)), bodies[1]) << seed;
+        std::size_t inSlab = bodies[0].size() + bodies[1].size();
+        EXPECT_EQ(p.picture.slabBodies(), static_cast<int>(inSlab));
+        sliced += slab.active() && inSlab < visible.size() ? 1 : 0;
 
         std::vector<Vector3> lists[2][2];
         expectedSilhouettes(p.scene.world.getTree().getRoot(), p, lists);
