@@ -4,7 +4,8 @@
 #include <cstddef>
 
 // The only lines that differ between the window and the page: the header and the shaders'
-// version line. Nothing below uses a call or an enum outside OpenGL ES 3.0.
+// version line, and the points' size from the shader switched on in desktop GL (always on in
+// OpenGL ES). Nothing else below uses a call or an enum outside OpenGL ES 3.0.
 #ifdef __EMSCRIPTEN__
 #include <GLES3/gl3.h>
 #define SPHERES_GLSL_VERSION "#version 300 es\n"
@@ -540,15 +541,17 @@ void ViewRenderer::draw(const ViewPicture& picture, const CameraMatrices& shown,
 
     // The bodies first: they fill the depth buffer that the bounding spheres are tested against,
     // without hiding one another. Then the faint spheres, the shells and the strong spheres.
-    drawPoints(picture.bodies(false), true);
-    drawSquares(picture.bodies(true), Body);
+    drawPoints(picture.bodies(ViewPicture::Point), true);
+    drawSquares(picture.bodies(ViewPicture::Square), Body);
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
-    drawPoints(picture.silhouettes(false, false), false);
-    drawRings(picture.silhouettes(false, true));
+    drawPoints(picture.silhouettes(false, ViewPicture::Point), false);
+    drawSquares(picture.silhouettes(false, ViewPicture::Square), Silhouette);
+    drawRings(picture.silhouettes(false, ViewPicture::Ring));
     drawSquares(picture.shells(), Shell);
-    drawPoints(picture.silhouettes(true, false), false);
-    drawRings(picture.silhouettes(true, true));
+    drawPoints(picture.silhouettes(true, ViewPicture::Point), false);
+    drawSquares(picture.silhouettes(true, ViewPicture::Square), Silhouette);
+    drawRings(picture.silhouettes(true, ViewPicture::Ring));
 
     // The query over everything: no body hides it.
     glDisable(GL_DEPTH_TEST);
