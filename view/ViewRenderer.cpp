@@ -250,15 +250,20 @@ void main() {
     float across = max(abs(vCentre.x), abs(vCentre.y));
     float reach = uPixels * extent * sqrt(across * across + depth * depth) / ((depth - extent) * depth);
     gl_PointSize = 2.0 * reach;
+#ifdef BODY
+    gl_Position = uProjection * vec4(c * (1.0 - r * inversesqrt(d2)), 1.0);
+#else
     gl_Position = uProjection * vec4(vCentre, 1.0);
+#endif
 }
 )";
 
 // The pixel's ray from the eye, from its window position through the projection. BODY: lit where
-// the ray meets the sphere, at that point's depth, as on a square. SILHOUETTE: the pixels where
-// the ray meets the circle's plane (through its centre, facing the eye) within the band around
-// the circle; they keep the depth of the circle's centre, which spares the software renderer
-// computing one per pixel.
+// the ray meets the sphere, as on a square, at the depth of the sphere's nearest point.
+// SILHOUETTE: the pixels where the ray meets the circle's plane (through its centre, facing the
+// eye) within the band around the circle, at the depth of the circle's centre. A depth from the
+// vertex lets a software renderer test it before the pixel's code runs, and spares computing
+// one per pixel; on a sphere this small the difference hardly shows.
 const char* const pointFragment = R"(
 uniform mat4 uProjection;
 uniform vec2 uViewport;
@@ -280,7 +285,6 @@ void main() {
     }
     vec3 hit = dir * (along - sqrt(inside));
     fragColour = litBody(vColour.rgb, (hit - vCentre) / vBand.x, dir);
-    gl_FragDepth = windowDepth(hit.z);
 #else
     vec3 q = dir * (dot(vCentre, vCentre) / dot(dir, vCentre));
     if (abs(length(q - vCentre) - vBand.x) > vBand.y) {
