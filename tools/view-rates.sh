@@ -37,7 +37,12 @@ run() {
     done
     sleep "$1"
     local ticks
-    ticks=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+    if [ -z "$window" ] || ! ticks=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null); then
+        echo "view-rates.sh: the window did not stay open:" >&2
+        cat "$scratch/err" >&2
+        kill "$pid" 2>/dev/null || true
+        exit 1
+    fi
     xdotool windowfocus --sync "$window" key Escape
     wait "$pid"
     sed -n 's/.*sphere-view: \([0-9]*\) frames simulated, \([0-9]*\) pictures.*/\2 \1/p' \
