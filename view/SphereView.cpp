@@ -17,10 +17,10 @@
 #include "view/HeadsUp.h"
 #include "view/LevelLegend.h"
 #include "view/Picking.h"
-#include "view/PictureControls.h"
 #include "view/PngFile.h"
 #include "view/SimulationClock.h"
 #include "view/ViewCamera.h"
+#include "view/ViewController.h"
 #include "view/ViewKeys.h"
 #include "view/ViewOptions.h"
 #include "view/ViewPicture.h"
@@ -64,13 +64,7 @@ constexpr float orbitZoomPerPixel = 1.005f;
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
-PictureControls controls;
-// The picture's controls under their own names.
-ViewCamera& camera = controls.camera;
-LevelLegend& levels = controls.levels;
-ClipSlab& slab = controls.slab;
-bool& shells = controls.shells;
-bool& showHelp = controls.showHelp;
+ViewController* controller = nullptr;
 ViewPicture picture;
 ViewRenderer renderer;
 GLViewportLimit viewportLimit;
@@ -121,76 +115,8 @@ int displayFailed(const std::string& message) {
     return exitDisplayFailed;
 }
 
-// The camera shown, with the demo's six values as its keys and the mouse left them.
-CameraMatrices shownCamera(bool forQuery) {
-    CameraPose pose{cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY, cameraRotZ};
-    return camera.matrices(pose, windowWidth, windowHeight, forQuery);
-}
-
-// The frustum query's frustum: the camera shown, for the window as it is.
-MatrixFrustum cameraFrustum() {
-    CameraMatrices m = shownCamera(true);
-    return MatrixFrustum(m.projection, m.modelview);
-}
-
-// Aims the orbit camera at the bodies as they are now.
-void frameBodies() {
-    camera.frame(boundAliveBodies(bodyArray, bodyCount));
-}
-
-void keyboard(unsigned char key, int x, int y);
-
-void runOneFrame() {
-    session->runFrame(cameraFrustum());
-    headsUp.frameSimulated(session->lastFrameSeconds());
-    for (unsigned char key : session->takeDueKeys()) {
-        keyboard(key, 0, 0);
-    }
-}
-
-void keyboard(unsigned char key, int x, int y) {
-    // Escape ends the view before any binding is looked at.
-    if (key == 27) {
-        finish(EXIT_SUCCESS);
-    }
-    const ViewKey* viewKey = findViewKey(key);
-    if (!viewKey) {
-        handleKey(key, x, y);
-        return;
-    }
-    if (controls.apply(*viewKey)) {
-        return;
-    }
-    switch (viewKey->action) {
-    case ViewAction::Freeze:
-        simClock->toggleFrozen();
-        break;
-    case ViewAction::Step:
-        simClock->step();
-        break;
-    case ViewAction::Slower:
-        simClock->slower();
-        break;
-    case ViewAction::Faster:
-        simClock->faster();
-        break;
-    case ViewAction::Reset:
-        session->reset();
-        simClock->restart();
-        frameBodies();
-        break;
-    case ViewAction::SelectNext:
-        session->cycleSelection(1);
-        break;
-    case ViewAction::SelectPrevious:
-        session->cycleSelection(-1);
-        break;
-    case ViewAction::Unselect:
-        session->select(-1);
-        break;
-    default:
-        break;
-    }
+void keyboard(unsigned char key, int, int) {
+    controller->press(key);
 }
 
 void special(int key, int x, int y) {
@@ -198,7 +124,7 @@ void special(int key, int x, int y) {
 }
 
 void pick(int x, int y) {
-    CameraMatrices m = shownCamera(false);
+    CameraMatrices m = controller->shownCamera(windowWidth, windowHeight, false);
     Ray ray = mouseRay(m.projection, m.modelview, windowWidth, windowHeight, x, y);
     session->selectBody(pickBody(world->getTree(), ray));
 }
@@ -206,8 +132,9 @@ void pick(int x, int y) {
 void mouseButton(int button, int state, int x, int y) {
     // The wheel comes as buttons 3 (away from the user: closer) and 4.
     if ((button == 3 || button == 4) && state == GLUT_DOWN) {
-        if (camera.kind() == CameraKind::Orbit) {
-            camera.zoomOrbit(button == 3 ? orbitPerNotch : 1.0f / orbitPerNotch);
+        if (controller->controls.camera.kind() == CameraKind::Orbit) {
+            controller->controls.camera.zoomOrbit(button == 3 ? orbitPerNotch
+                                                              : 1.0f / orbitPerNotch);
         } else {
             cameraTransZ += button == 3 ? zoomPerNotch : -zoomPerNotch;
         }
@@ -239,8 +166,9 @@ void mouseMotion(int x, int y) {
         cameraRotY += orbitPerPixel * static_cast<float>(dx);
         cameraRotX += orbitPerPixel * static_cast<float>(dy);
     } else if (mouse.button == GLUT_RIGHT_BUTTON || mouse.button == GLUT_MIDDLE_BUTTON) {
-        if (camera.kind() == CameraKind::Orbit) {
-            camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
+        if (controller->controls.camera.kind() == CameraKind::Orbit) {
+            controller->controls.camera.zoomOrbit(
+                std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
         } else {
             cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
         }
@@ -268,15 +196,7 @@ void idle() {
                      signal, session->frame());
         std::exit(StopSignals::exitStatus(signal));
     }
-    int due = simClock->framesDue(now(), session->lastFrameSeconds());
-    if (options.framesGiven) {
-        due = std::min(due, options.frames - session->frame());
-    }
-    // A replayed press may freeze the view: the frames still due then wait.
-    bool frozen = simClock->frozen();
-    for (int i = 0; i < due && simClock->frozen() == frozen; ++i) {
-        runOneFrame();
-    }
+    controller->runDueFrames(now(), windowWidth, windowHeight);
     glutPostRedisplay();
 }
 
@@ -290,7 +210,7 @@ void text(int x, int y, const std::string& line) {
 // The legend at the bottom left: a square of each level's colour (dimmed while the level is
 // hidden), then its number, node count and state; the bodies last.
 void drawLegend() {
-    std::vector<LegendRow> rows = levels.rows(picture.levelCounts());
+    std::vector<LegendRow> rows = controller->controls.levels.rows(picture.levelCounts());
     int rowHeight = 15;
     int top = 8 + rowHeight * static_cast<int>(rows.size());
     std::size_t widest = 0;
@@ -322,13 +242,8 @@ void drawHeadsUp() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
-    HeadsUpDrawing drawing;
-    drawing.drawnBodies = picture.drawnBodies();
-    drawing.demoCamera = camera.kind() == CameraKind::Demo;
-    drawing.slabPosition = slab.position();
-    drawing.slabBodies = picture.slabBodies();
-    drawing.showHelp = showHelp;
-    std::vector<std::string> lines = headsUp.lines(*session, *simClock, drawing);
+    std::vector<std::string> lines =
+        headsUp.lines(*session, *simClock, controller->headsUpDrawing(picture));
     std::size_t widest = 0;
     for (const std::string& line : lines) {
         widest = std::max(widest, line.size());
@@ -366,22 +281,8 @@ void display() {
         glutPostRedisplay();
         return;
     }
-    CameraMatrices shown = shownCamera(false);
-    MatrixFrustum bodyFrustum = cameraFrustum();
-    MatrixFrustum sceneFrustum(shown.projection, shown.modelview);
-    slab.place(camera.framed(), viewDirection(shown.modelview));
-    PictureSetup setup;
-    setup.bodyFrustum = &bodyFrustum;
-    setup.sceneFrustum = &sceneFrustum;
-    setup.eye = eyePosition(shown.modelview);
-    setup.pixelsPerUnit = pixelsPerUnit(shown.projection, windowHeight);
-    setup.levels = &levels;
-    setup.slab = &slab;
-    setup.shells = shells;
-    setup.quiet = session->sweep().recorded();
-    picture.begin(setup);
-    world->draw();
-    picture.addSweep(session->sweep());
+    CameraMatrices shown =
+        controller->makePicture(picture, windowWidth, windowHeight, windowHeight);
     renderer.draw(picture, shown, windowWidth, windowHeight);
     drawHeadsUp();
     glFinish();
@@ -471,12 +372,14 @@ int run(int argc, char** argv) {
         return signal != 0 ? StopSignals::exitStatus(signal) : exitOutputFailed;
     }
     session->setDebugDraw(&picture);
-    frameBodies();
-    levels.chooseEmphasis(countTreeLevels(world->getTree()));
+    ViewController control(options, *session, clock, headsUp);
+    controller = &control;
+    // Escape ends the view.
+    controller->escape = [] { finish(EXIT_SUCCESS); };
+    controller->frameBodies();
+    controller->controls.levels.chooseEmphasis(countTreeLevels(world->getTree()));
     headsUp.start(now());
-    for (unsigned char key : session->takeDueKeys()) {
-        keyboard(key, 0, 0);
-    }
+    controller->pressDueKeys();
 
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(special);

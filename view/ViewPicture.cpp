@@ -53,14 +53,16 @@ void ViewPicture::begin(const PictureSetup& given) {
         styles[level] = setup.levels->style(level, setup.quiet);
     }
     counts = TreeLevelCounts();
-    bodyList.clear();
+    bodyLists[0].clear();
+    bodyLists[1].clear();
     shellList.clear();
     queryBodyList.clear();
-    for (int large = 0; large < 2; ++large) {
-        silhouetteLists[0][large].clear();
-        silhouetteLists[1][large].clear();
-        querySilhouetteLists[large].clear();
+    for (int size = 0; size < sizeCount; ++size) {
+        silhouetteLists[0][size].clear();
+        silhouetteLists[1][size].clear();
     }
+    querySilhouetteLists[0].clear();
+    querySilhouetteLists[1].clear();
     pathShown = false;
     drawn = 0;
     inSlab = 0;
@@ -79,7 +81,8 @@ void ViewPicture::drawBody(const Vector3& position, float radius) {
     ++drawn;
     if (setup.slab->reaches(position, radius)) {
         ++inSlab;
-        bodyList.push_back(instance(position, radius, LevelLegend::bodyColour));
+        bodyLists[silhouettePixels(position, radius) >= pointPixels ? Square : Point].push_back(
+            instance(position, radius, LevelLegend::bodyColour));
     }
 }
 
@@ -105,7 +108,8 @@ void ViewPicture::addBounds(const Vector3& center, float radius, const std::uint
         sphere.colour[3] = std::min(sphere.colour[3], shellAlpha);
         shellList.push_back(sphere);
     } else {
-        silhouetteLists[strong ? 1 : 0][pixels >= largePixels ? 1 : 0].push_back(sphere);
+        SphereSize size = pixels >= largePixels ? Ring : pixels >= pointPixels ? Square : Point;
+        silhouetteLists[strong ? 1 : 0][size].push_back(sphere);
     }
 }
 

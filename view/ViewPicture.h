@@ -50,8 +50,14 @@ struct PictureSetup {
 /// tree's draw() fills it through the drawing interface.
 class ViewPicture final : public DebugDraw {
 public:
-    /// Silhouettes of at least this radius in pixels are large: a renderer draws them as rings
-    /// of triangles, and the smaller ones (by far the most) on one square each.
+    /// How a renderer draws a body or a silhouette, by its radius in pixels: the smallest (by
+    /// far the most) as one point each, which costs a software renderer least; from
+    /// pointPixels on on a square facing the eye, which covers fewer pixels than a point (a
+    /// square on the screen) and whose pixels do less; a silhouette from largePixels on as a
+    /// ring of triangles, which covers fewer pixels than a square.
+    enum SphereSize { Point, Square, Ring, sizeCount };
+    static constexpr float pointPixels = 16.0f;
+    /// Silhouettes of at least this radius in pixels are rings.
     static constexpr float largePixels = 48.0f;
     /// A faint silhouette or shell less than this radius in pixels is left out: it would be a
     /// dot among the bodies, and there can be a hundred thousand of them.
@@ -74,11 +80,11 @@ public:
     void drawBounds(const Vector3& center, float radius, int level) override;
     void drawEscapedLeaf(const Vector3& center, float radius) override;
 
-    /// The lit bodies.
-    const std::vector<DrawnSphere>& bodies() const { return bodyList; }
-    /// Small or large silhouettes; faint ones are drawn first, strong ones (opaque) over them.
-    const std::vector<DrawnSphere>& silhouettes(bool strong, bool large) const {
-        return silhouetteLists[strong ? 1 : 0][large ? 1 : 0];
+    /// The lit bodies drawn as points or squares.
+    const std::vector<DrawnSphere>& bodies(SphereSize size) const { return bodyLists[size]; }
+    /// The silhouettes of a size; faint ones are drawn first, strong ones (opaque) over them.
+    const std::vector<DrawnSphere>& silhouettes(bool strong, SphereSize size) const {
+        return silhouetteLists[strong ? 1 : 0][size];
     }
     /// Translucent shells (with PictureSetup::shells).
     const std::vector<DrawnSphere>& shells() const { return shellList; }
@@ -107,8 +113,8 @@ private:
     Plane scenePlanes[6];
     LevelStyle styles[LevelLegend::levelCount];
     TreeLevelCounts counts;
-    std::vector<DrawnSphere> bodyList;
-    std::vector<DrawnSphere> silhouetteLists[2][2];
+    std::vector<DrawnSphere> bodyLists[2];
+    std::vector<DrawnSphere> silhouetteLists[2][sizeCount];
     std::vector<DrawnSphere> shellList;
     std::vector<DrawnSphere> queryBodyList;
     std::vector<DrawnSphere> querySilhouetteLists[2];

@@ -4,7 +4,8 @@
 #include <cstddef>
 
 // The only lines that differ between the window and the page: the header and the shaders'
-// version line. Nothing below uses a call or an enum outside OpenGL ES 3.0.
+// version line, and the points' size from the shader switched on in desktop GL (always on in
+// OpenGL ES). Nothing else below uses a call or an enum outside OpenGL ES 3.0.
 #ifdef __EMSCRIPTEN__
 #include <GLES3/gl3.h>
 #define SPHERES_GLSL_VERSION "#version 300 es\n"
@@ -39,6 +40,27 @@ void basis(vec3 axis, out vec3 u, out vec3 v) {
     vec3 helper = abs(axis.y) < 0.9 ? vec3(0.0, 1.0, 0.0) : vec3(1.0, 0.0, 0.0);
     u = normalize(cross(helper, axis));
     v = cross(axis, u);
+}
+)";
+
+// Shared by the fragment shaders: a body's light (white, from the eye's side, like the demo's)
+// with a highlight, and the window depth of an eye-space z through the projection's third and
+// fourth rows.
+const char* const fragmentCommon = R"(
+precision highp float;
+uniform vec2 uDepth;
+vec4 litBody(vec3 colour, vec3 n, vec3 dir) {
+    float diffuse = max(n.z, 0.0);
+    float highlight = max(dot(n, normalize(vec3(0.0, 0.0, 1.0) - dir)), 0.0);
+    highlight *= highlight;
+    highlight *= highlight;
+    highlight *= highlight;
+    highlight *= highlight;
+    highlight *= highlight;
+    return vec4(colour * (0.2 + 0.75 * diffuse) + vec3(0.25 * highlight), 1.0);
+}
+float windowDepth(float z) {
+    return 0.5 - 0.5 * (uDepth.x * z + uDepth.y) / z;
 }
 )";
 
@@ -99,8 +121,6 @@ void main() {
 // same point, translucent, clearest where the sphere faces the eye. Each kind is a program of
 // its own, so that a software renderer runs only its own few lines per pixel.
 const char* const squareFragment = R"(
-precision highp float;
-uniform vec2 uDepth;
 in vec3 vPoint;
 in vec2 vPlane;
 flat in vec4 vSphere;
@@ -131,21 +151,12 @@ void main() {
     vec3 hit = dir * (along - sqrt(max(r * r - dot(across, across), 0.0)));
     vec3 n = (hit - c) / r;
 #ifdef BODY
-    float diffuse = max(n.z, 0.0);
-    float highlight = max(dot(n, normalize(vec3(0.0, 0.0, 1.0) - dir)), 0.0);
-    highlight *= highlight;
-    highlight *= highlight;
-    highlight *= highlight;
-    highlight *= highlight;
-    highlight *= highlight;
-    fragColour = vec4(vColour.rgb * (0.2 + 0.75 * diffuse) + vec3(0.25 * highlight), 1.0);
+    fragColour = litBody(vColour.rgb, n, dir);
 #else
     float rim = 1.0 - max(dot(n, -dir), 0.0);
     fragColour = vec4(vColour.rgb, vColour.a * (0.1 + 0.9 * rim * rim * rim));
 #endif
-    // The window depth of the point's eye-space z through the projection's third and fourth
-    // rows.
-    gl_FragDepth = 0.5 - 0.5 * (uDepth.x * hit.z + uDepth.y) / hit.z;
+    gl_FragDepth = windowDepth(hit.z);
 #endif
 }
 )";
@@ -190,7 +201,6 @@ void main() {
 )";
 
 const char* const ringFragment = R"(
-precision highp float;
 flat in vec4 vColour;
 flat in float vDashes;
 in float vAlong;
@@ -203,6 +213,88 @@ void main() {
 }
 )";
 
+// A small sphere as one point, the cheapest thing a software renderer draws: one vertex and no
+// triangle to set up. The point is as many pixels wide as the sphere's projection can take (a
+// body) or its silhouette's (the circle where the eye's lines touch the sphere, nearer than the
+// centre by r^2 / d, of radius r sqrt(1 - r^2 / d^2), and its line's band): every point of a
+// sphere of radius e about c projects within f e sqrt(max(|c.x|, |c.y|)^2 + c.z^2) /
+// ((-c.z - e) (-c.z)) pixels of c's projection, f the pixels of one unit at distance 1.
+const char* const pointVertex = R"(
+uniform float uPixels;
+flat out vec3 vCentre;
+flat out vec2 vBand;
+flat out vec4 vColour;
+void main() {
+    vec3 c = (uModelview * vec4(aSphere.xyz, 1.0)).xyz;
+    float r = aSphere.w;
+    float d2 = dot(c, c);
+    vColour = aColour;
+#ifdef BODY
+    vCentre = c;
+    vBand = vec2(r, 0.0);
+    float extent = r;
+#else
+    float shrink = r * r / d2;
+    vCentre = c * (1.0 - shrink);
+    float circle = r * sqrt(1.0 - shrink);
+    float band = 0.5 * aLine.x * sqrt(max(d2 - r * r, 0.0)) / uPixels;
+    vBand = vec2(circle, band);
+    float extent = circle + 2.0 * band;
+#endif
+    float depth = -vCentre.z;
+    if (d2 <= r * r || depth <= extent) {
+        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+        gl_PointSize = 1.0;
+        return;
+    }
+    float across = max(abs(vCentre.x), abs(vCentre.y));
+    float reach = uPixels * extent * sqrt(across * across + depth * depth) / ((depth - extent) * depth);
+    gl_PointSize = 2.0 * reach;
+#ifdef BODY
+    gl_Position = uProjection * vec4(c * (1.0 - r * inversesqrt(d2)), 1.0);
+#else
+    gl_Position = uProjection * vec4(vCentre, 1.0);
+#endif
+}
+)";
+
+// The pixel's ray from the eye, from its window position through the projection. BODY: lit where
+// the ray meets the sphere, as on a square, at the depth of the sphere's nearest point.
+// SILHOUETTE: the pixels where the ray meets the circle's plane (through its centre, facing the
+// eye) within the band around the circle, at the depth of the circle's centre. A depth from the
+// vertex lets a software renderer test it before the pixel's code runs, and spares computing
+// one per pixel; on a sphere this small the difference hardly shows.
+const char* const pointFragment = R"(
+uniform mat4 uProjection;
+uniform vec2 uViewport;
+flat in vec3 vCentre;
+flat in vec2 vBand;
+flat in vec4 vColour;
+layout(location = 0) out vec4 fragColour;
+void main() {
+    vec2 ndc = gl_FragCoord.xy / uViewport * 2.0 - 1.0;
+    vec3 dir = vec3((ndc.x + uProjection[2][0]) / uProjection[0][0],
+                    (ndc.y + uProjection[2][1]) / uProjection[1][1], -1.0);
+#ifdef BODY
+    dir = normalize(dir);
+    float along = dot(dir, vCentre);
+    vec3 across = dir * along - vCentre;
+    float inside = vBand.x * vBand.x - dot(across, across);
+    if (inside < 0.0) {
+        discard;
+    }
+    vec3 hit = dir * (along - sqrt(inside));
+    fragColour = litBody(vColour.rgb, (hit - vCentre) / vBand.x, dir);
+#else
+    vec3 q = dir * (dot(vCentre, vCentre) / dot(dir, vCentre));
+    if (abs(length(q - vCentre) - vBand.x) > vBand.y) {
+        discard;
+    }
+    fragColour = vColour;
+#endif
+}
+)";
+
 const char* const lineVertex = R"(
 void main() {
     gl_Position = uProjection * (uModelview * vec4(aMesh.xyz, 1.0));
@@ -210,7 +302,6 @@ void main() {
 )";
 
 const char* const lineFragment = R"(
-precision highp float;
 uniform vec4 uColour;
 layout(location = 0) out vec4 fragColour;
 void main() {
@@ -232,16 +323,16 @@ bool compile(GLuint shader, const char* const* parts, int count, std::string& er
     return false;
 }
 
-// Links the version line, the definition that picks a kind and the common part with the vertex
-// shader, and the version line and the definition with the fragment shader; 0, with error set,
+// Links the version line, the definition that picks a kind and the common part with each of
+// the vertex and the fragment shader; 0, with error set,
 // when either fails.
 GLuint link(const char* define, const char* vertex, const char* fragment, std::string& error) {
     const char* vertexParts[] = {SPHERES_GLSL_VERSION, define, vertexCommon, vertex};
-    const char* fragmentParts[] = {SPHERES_GLSL_VERSION, define, fragment};
+    const char* fragmentParts[] = {SPHERES_GLSL_VERSION, define, fragmentCommon, fragment};
     GLuint vs = glCreateShader(GL_VERTEX_SHADER);
     GLuint fs = glCreateShader(GL_FRAGMENT_SHADER);
     GLuint program = 0;
-    if (compile(vs, vertexParts, 4, error) && compile(fs, fragmentParts, 3, error)) {
+    if (compile(vs, vertexParts, 4, error) && compile(fs, fragmentParts, 4, error)) {
         program = glCreateProgram();
         glAttachShader(program, vs);
         glAttachShader(program, fs);
@@ -297,6 +388,8 @@ bool ViewRenderer::init(std::string& error) {
           Source{&squares[Silhouette], "#define SILHOUETTE\n", squareVertex, squareFragment},
           Source{&squares[Dashed], "#define DASHED\n", squareVertex, squareFragment},
           Source{&rings, "", ringVertex, ringFragment},
+          Source{&points[0], "#define BODY\n", pointVertex, pointFragment},
+          Source{&points[1], "#define SILHOUETTE\n", pointVertex, pointFragment},
           Source{&line, "", lineVertex, lineFragment}}) {
         GLuint id = link(source.define, source.vertex, source.fragment, error);
         if (id == 0) {
@@ -344,6 +437,12 @@ bool ViewRenderer::init(std::string& error) {
     glGenBuffers(1, &instanceBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
     sphereAttributes(sizeof(DrawnSphere), 0, 1);
+
+    // The points: one vertex a sphere, from the instance buffer.
+    glGenVertexArrays(1, &pointArray);
+    glBindVertexArray(pointArray);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
+    sphereAttributes(sizeof(DrawnSphere), 0, 0);
 
     glGenVertexArrays(1, &lineArray);
     glBindVertexArray(lineArray);
@@ -417,6 +516,18 @@ void ViewRenderer::drawRings(const std::vector<DrawnSphere>& spheres) {
                           static_cast<GLsizei>(spheres.size()));
 }
 
+void ViewRenderer::drawPoints(const std::vector<DrawnSphere>& spheres, bool bodies) {
+    if (spheres.empty()) {
+        return;
+    }
+    use(points[bodies ? 0 : 1]);
+    glBindVertexArray(pointArray);
+    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(spheres.size() * sizeof(DrawnSphere)),
+                 spheres.data(), GL_STREAM_DRAW);
+    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(spheres.size()));
+}
+
 void ViewRenderer::draw(const ViewPicture& picture, const CameraMatrices& shown, int pixelsWide,
                         int pixelsHigh) {
     camera = &shown;
@@ -427,17 +538,24 @@ void ViewRenderer::draw(const ViewPicture& picture, const CameraMatrices& shown,
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+#ifndef __EMSCRIPTEN__
+    // The points' size comes from their vertex shader (always so in OpenGL ES).
+    glEnable(GL_PROGRAM_POINT_SIZE);
+#endif
 
     // The bodies first: they fill the depth buffer that the bounding spheres are tested against,
     // without hiding one another. Then the faint spheres, the shells and the strong spheres.
-    drawSquares(picture.bodies(), Body);
+    drawPoints(picture.bodies(ViewPicture::Point), true);
+    drawSquares(picture.bodies(ViewPicture::Square), Body);
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
-    drawSquares(picture.silhouettes(false, false), Silhouette);
-    drawRings(picture.silhouettes(false, true));
+    drawPoints(picture.silhouettes(false, ViewPicture::Point), false);
+    drawSquares(picture.silhouettes(false, ViewPicture::Square), Silhouette);
+    drawRings(picture.silhouettes(false, ViewPicture::Ring));
     drawSquares(picture.shells(), Shell);
-    drawSquares(picture.silhouettes(true, false), Silhouette);
-    drawRings(picture.silhouettes(true, true));
+    drawPoints(picture.silhouettes(true, ViewPicture::Point), false);
+    drawSquares(picture.silhouettes(true, ViewPicture::Square), Silhouette);
+    drawRings(picture.silhouettes(true, ViewPicture::Ring));
 
     // The query over everything: no body hides it.
     glDisable(GL_DEPTH_TEST);

@@ -11,12 +11,13 @@ namespace spheres {
 
 /// Draws a ViewPicture with the part of OpenGL that desktop GL 3.3 and OpenGL ES 3.0 (WebGL2)
 /// share: vertex buffers and arrays, instancing, and shaders that differ only in their version
-/// line. Each sphere is a square facing the eye, just large enough to hold its outline, where
-/// every pixel casts its ray at the sphere: a body is lit where the ray meets it, with the depth
-/// of that point, a shell is shaded by how it faces the ray, and a silhouette is the band of
-/// pixels whose rays pass the sphere at about its radius. Large silhouettes are rings of
-/// triangles instead, which cover fewer pixels. It compiles unchanged for a desktop GL 3.3 and a
-/// WebGL2 context and needs a current context of either kind.
+/// line. Each sphere is a point or a square facing the eye, just large enough to hold its
+/// outline, where every pixel casts its ray at the sphere: a body is lit where the ray meets it,
+/// with the depth of that point, a shell is shaded by how it faces the ray, and a silhouette is
+/// the band of pixels whose rays pass the sphere at about its radius. Large silhouettes are
+/// rings of triangles instead, which cover fewer pixels. It compiles unchanged for a desktop GL
+/// 3.3 and a WebGL2 context (the one line that differs: the points' size from the shader is
+/// switched on in desktop GL, always on in WebGL2) and needs a current context of either kind.
 class ViewRenderer {
 public:
     ViewRenderer() = default;
@@ -52,6 +53,8 @@ private:
     };
     Program squares[kindCount];
     Program rings;
+    /// Small bodies, small silhouettes.
+    Program points[2];
     Program line;
     // The squares: four corners a sphere in one buffer, indexed by a second that holds two
     // triangles for as many spheres as were ever drawn at once.
@@ -65,6 +68,8 @@ private:
     unsigned ringArray = 0;
     unsigned ringBuffer = 0;
     unsigned instanceBuffer = 0;
+    // The small bodies and silhouettes: one point a sphere, from the same buffer of instances.
+    unsigned pointArray = 0;
     unsigned lineArray = 0;
     unsigned lineBuffer = 0;
     // The picture being drawn.
@@ -75,6 +80,7 @@ private:
     void use(const Program& program);
     void drawSquares(const std::vector<DrawnSphere>& spheres, Kind kind);
     void drawRings(const std::vector<DrawnSphere>& spheres);
+    void drawPoints(const std::vector<DrawnSphere>& spheres, bool bodies);
 };
 
 } // namespace spheres

@@ -10,9 +10,9 @@
 #include "view/HeadsUp.h"
 #include "view/LevelLegend.h"
 #include "view/Picking.h"
-#include "view/PictureControls.h"
 #include "view/SimulationClock.h"
 #include "view/ViewCamera.h"
+#include "view/ViewController.h"
 #include "view/ViewKeys.h"
 #include "view/ViewOptions.h"
 #include "view/ViewPicture.h"
@@ -56,18 +56,12 @@ const char* const pageParameters[] = {"scene", "bodies", "seed", "spread",
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
-PictureControls controls;
-// The picture's controls under their own names.
-ViewCamera& camera = controls.camera;
-LevelLegend& levels = controls.levels;
-ClipSlab& slab = controls.slab;
-bool& shells = controls.shells;
-bool& showHelp = controls.showHelp;
+// Escape stops the simulation until a reset (the controller's own Escape); the page keeps
+// drawing.
+ViewController* controller = nullptr;
 ViewPicture picture;
 ViewRenderer renderer;
 HeadsUp headsUp;
-// Escape stops the simulation until a reset; the page keeps drawing.
-bool stopped = false;
 
 struct MouseState {
     int button = -1;
@@ -106,95 +100,22 @@ void cssSize(int& width, int& height) {
     height = std::max(1, static_cast<int>(h));
 }
 
-// The camera shown, for the canvas in CSS pixels (the mouse's units), with the demo's six values
-// as its keys and the mouse left them.
-CameraMatrices shownCamera(bool forQuery) {
+// The browser's C library may round sin, cos and tan (the camera's matrices) otherwise than the
+// native one: they reach only the frustum, and so only the drawn count, which no frame line
+// carries; the frames, bodies and contacts are the native build's. The camera is for the canvas
+// in CSS pixels, the mouse's units.
+CameraMatrices shownCamera() {
     int width = 0;
     int height = 0;
     cssSize(width, height);
-    CameraPose pose{cameraTransX, cameraTransY, cameraTransZ, cameraRotX, cameraRotY, cameraRotZ};
-    return camera.matrices(pose, width, height, forQuery);
-}
-
-// The browser's C library may round sin, cos and tan (the camera's matrices) otherwise than the
-// native one: they reach only the frustum, and so only the drawn count, which no frame line
-// carries; the frames, bodies and contacts are the native build's.
-MatrixFrustum cameraFrustum() {
-    CameraMatrices m = shownCamera(true);
-    return MatrixFrustum(m.projection, m.modelview);
-}
-
-void frameBodies() {
-    camera.frame(boundAliveBodies(bodyArray, bodyCount));
-}
-
-void press(unsigned char key);
-
-void runOneFrame() {
-    session->runFrame(cameraFrustum());
-    headsUp.frameSimulated(session->lastFrameSeconds());
-    for (unsigned char key : session->takeDueKeys()) {
-        press(key);
-    }
-}
-
-// sphere-view's keys, except that Escape stops the simulation instead of ending the program.
-void press(unsigned char key) {
-    if (key == 27) {
-        stopped = true;
-        return;
-    }
-    const ViewKey* viewKey = findViewKey(key);
-    if (!viewKey) {
-        handleKey(key, 0, 0);
-        return;
-    }
-    if (controls.apply(*viewKey)) {
-        return;
-    }
-    switch (viewKey->action) {
-    case ViewAction::Freeze:
-        simClock->toggleFrozen();
-        break;
-    case ViewAction::Step:
-        simClock->step();
-        break;
-    case ViewAction::Slower:
-        simClock->slower();
-        break;
-    case ViewAction::Faster:
-        simClock->faster();
-        break;
-    case ViewAction::Reset:
-        session->reset();
-        simClock->restart();
-        frameBodies();
-        stopped = false;
-        break;
-    case ViewAction::SelectNext:
-        session->cycleSelection(1);
-        break;
-    case ViewAction::SelectPrevious:
-        session->cycleSelection(-1);
-        break;
-    case ViewAction::Unselect:
-        session->select(-1);
-        break;
-    default:
-        break;
-    }
+    return controller->shownCamera(width, height, false);
 }
 
 // The window's heads-up lines, but Escape stops the page instead of ending it.
 std::string headsUpText() {
-    HeadsUpDrawing drawing;
-    drawing.drawnBodies = picture.drawnBodies();
-    drawing.demoCamera = camera.kind() == CameraKind::Demo;
-    drawing.slabPosition = slab.position();
-    drawing.slabBodies = picture.slabBodies();
-    drawing.showHelp = showHelp;
-    std::vector<std::string> lines = headsUp.lines(*session, *simClock, drawing);
-    if (stopped || (options.framesGiven && session->frame() >= options.frames)) {
+    std::vector<std::string> lines =
+        headsUp.lines(*session, *simClock, controller->headsUpDrawing(picture));
+    if (controller->stopped() || (options.framesGiven && session->frame() >= options.frames)) {
         lines.front() += "  (stopped)";
     }
     std::string text;
@@ -212,7 +133,7 @@ std::string headsUpText() {
 // (leaves for the bodies), hidden or shown, emphasised, and the window's line of text.
 std::string legendJson() {
     std::string json = "[";
-    for (const LegendRow& row : levels.rows(picture.levelCounts())) {
+    for (const LegendRow& row : controller->controls.levels.rows(picture.levelCounts())) {
         char cells[96];
         std::snprintf(cells, sizeof cells,
                       "%s{\"colour\":\"rgb(%d,%d,%d)\",\"level\":%d,\"nodes\":%d,\"shown\":%s,"
@@ -239,40 +160,21 @@ void drawPicture() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
-    CameraMatrices shown = shownCamera(false);
-    MatrixFrustum bodyFrustum = cameraFrustum();
-    MatrixFrustum sceneFrustum(shown.projection, shown.modelview);
-    slab.place(camera.framed(), viewDirection(shown.modelview));
-    PictureSetup setup;
-    setup.bodyFrustum = &bodyFrustum;
-    setup.sceneFrustum = &sceneFrustum;
-    setup.eye = eyePosition(shown.modelview);
+    int cssWidth = 0;
+    int cssHeight = 0;
+    cssSize(cssWidth, cssHeight);
     // Lines and dots in the drawing buffer's pixels, which the pixel ratio makes more than CSS's.
-    setup.pixelsPerUnit = pixelsPerUnit(shown.projection, height);
-    setup.levels = &levels;
-    setup.slab = &slab;
-    setup.shells = shells;
-    setup.quiet = session->sweep().recorded();
-    picture.begin(setup);
-    world->draw();
-    picture.addSweep(session->sweep());
+    CameraMatrices shown = controller->makePicture(picture, cssWidth, cssHeight, height);
     renderer.draw(picture, shown, width, height);
     double ended = now();
     headsUp.pictureDrawn(ended - started, ended);
 }
 
 void tick() {
-    if (!stopped) {
-        int due = simClock->framesDue(now(), session->lastFrameSeconds());
-        if (options.framesGiven) {
-            due = std::min(due, options.frames - session->frame());
-        }
-        // A replayed press may freeze the view or stop it: the frames still due then wait.
-        bool frozen = simClock->frozen();
-        for (int i = 0; i < due && simClock->frozen() == frozen && !stopped; ++i) {
-            runOneFrame();
-        }
-    }
+    int width = 0;
+    int height = 0;
+    cssSize(width, height);
+    controller->runDueFrames(now(), width, height);
     drawPicture();
     showOnPage("headsUp", headsUpText().c_str());
     showOnPage("legend", legendJson().c_str());
@@ -282,7 +184,7 @@ void pick(int x, int y) {
     int width = 0;
     int height = 0;
     cssSize(width, height);
-    CameraMatrices m = shownCamera(false);
+    CameraMatrices m = shownCamera();
     Ray ray = mouseRay(m.projection, m.modelview, width, height, x, y);
     session->selectBody(pickBody(world->getTree(), ray));
 }
@@ -294,8 +196,8 @@ void pick(int x, int y) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void pageKey(int key) {
-    if (session && key > 0 && key < 256) {
-        press(static_cast<unsigned char>(key));
+    if (controller && key > 0 && key < 256) {
+        controller->press(static_cast<unsigned char>(key));
     }
 }
 
@@ -304,7 +206,7 @@ EMSCRIPTEN_KEEPALIVE void pageMouseDown(int button, int x, int y) {
 }
 
 EMSCRIPTEN_KEEPALIVE void pageMouseUp(int button, int x, int y) {
-    if (session && button == 0 && mouse.button == 0 && !mouse.dragged) {
+    if (controller && button == 0 && mouse.button == 0 && !mouse.dragged) {
         pick(x, y);
     }
     mouse.button = -1;
@@ -328,8 +230,10 @@ EMSCRIPTEN_KEEPALIVE void pageMouseMove(int x, int y) {
         // Orbit: the scene turns about the origin under the fixed eye.
         cameraRotY += orbitPerPixel * static_cast<float>(dx);
         cameraRotX += orbitPerPixel * static_cast<float>(dy);
-    } else if (camera.kind() == CameraKind::Orbit) {
-        camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
+    } else if (!controller) {
+        return;
+    } else if (controller->controls.camera.kind() == CameraKind::Orbit) {
+        controller->controls.camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
     } else {
         cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
     }
@@ -337,6 +241,10 @@ EMSCRIPTEN_KEEPALIVE void pageMouseMove(int x, int y) {
 
 /// notches > 0: the wheel turned away from the user, closer.
 EMSCRIPTEN_KEEPALIVE void pageWheel(int notches) {
+    if (!controller) {
+        return;
+    }
+    ViewCamera& camera = controller->controls.camera;
     if (camera.kind() == CameraKind::Orbit) {
         camera.zoomOrbit(std::pow(notches > 0 ? orbitPerNotch : 1.0f / orbitPerNotch,
                                   static_cast<float>(std::abs(notches))));
@@ -390,12 +298,11 @@ int main(int argc, char** argv) {
     simClock = new SimulationClock(options.rate);
     session = new ViewSession(options, stdout);
     session->setDebugDraw(&picture);
-    frameBodies();
-    levels.chooseEmphasis(countTreeLevels(world->getTree()));
+    controller = new ViewController(options, *session, *simClock, headsUp);
+    controller->frameBodies();
+    controller->controls.levels.chooseEmphasis(countTreeLevels(world->getTree()));
     headsUp.start(now());
-    for (unsigned char key : session->takeDueKeys()) {
-        press(key);
-    }
+    controller->pressDueKeys();
     emscripten_set_main_loop(tick, 0, 0);
     return 0;
 }

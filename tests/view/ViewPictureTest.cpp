@@ -61,10 +61,17 @@ bool outside(const Frustum& frustum, const Vector3& center, float radius) {
     return false;
 }
 
+// The size a picture gives a sphere of the given radius in pixels (bodies are never rings).
+ViewPicture::SphereSize sizeOf(float pixels, bool body) {
+    return !body && pixels >= ViewPicture::largePixels ? ViewPicture::Ring
+           : pixels >= ViewPicture::pointPixels        ? ViewPicture::Square
+                                                       : ViewPicture::Point;
+}
+
 // The silhouettes of the bounding nodes below node, as the picture should list them: [strong]
-// [large], in the walk's order.
+// [size], in the walk's order.
 void expectedSilhouettes(const TreeNode* node, const PictureScene& p,
-                         std::vector<Vector3> lists[2][2]) {
+                         std::vector<Vector3> lists[2][ViewPicture::sizeCount]) {
     if (node->flags & TreeNodeFlags::Bounding) {
         LevelStyle style = p.setup.levels->style(node->level, false);
         Vector3 c = node->center;
@@ -75,7 +82,7 @@ void expectedSilhouettes(const TreeNode* node, const PictureScene& p,
         float pixels = beyond > 0.0f ? r * p.setup.pixelsPerUnit / std::sqrt(beyond) : 0.0f;
         if (style.drawn && cut && !outside(p.frustum, c, r) && pixels > 0.0f &&
             (strong || pixels >= ViewPicture::faintDotPixels)) {
-            lists[strong][pixels >= ViewPicture::largePixels].push_back(c);
+            lists[strong][sizeOf(pixels, false)].push_back(c);
         }
     }
     for (const TreeNode* child : node->children) {
@@ -110,22 +117,30 @@ TEST(ViewPictureTest, BodiesAreTheFrustumQuerysAndLevelsAreDrawnAsTheirStyleSays
         BodyList visible;
         p.scene.world.queryFrustum(p.frustum, visible);
         ASSERT_EQ(p.picture.drawnBodies(), static_cast<int>(visible.size())) << seed;
-        std::vector<Vector3> bodies;
+        // Points and squares by their silhouette's radius in pixels.
+        std::vector<Vector3> bodies[2];
         for (Body* body : visible) {
-            if (slab.reaches(body->getPosition(), body->getRadius())) {
-                bodies.push_back(body->getPosition());
+            Vector3 c = body->getPosition();
+            float r = body->getRadius();
+            if (slab.reaches(c, r)) {
+                float beyond = (c - p.setup.eye).lengthSquared() - r * r;
+                float pixels = beyond > 0.0f ? r * p.setup.pixelsPerUnit / std::sqrt(beyond) : 0.0f;
+                bodies[sizeOf(pixels, true)].push_back(c);
             }
         }
-        ASSERT_EQ(centres(p.picture.bodies()), bodies) << seed;
-        EXPECT_EQ(p.picture.slabBodies(), static_cast<int>(bodies.size()));
-        sliced += slab.active() && bodies.size() < visible.size() ? 1 : 0;
+        ASSERT_EQ(centres(p.picture.bodies(ViewPicture::Point)), bodies[0]) << seed;
+        ASSERT_EQ(centres(p.picture.bodies(ViewPicture::Square)), bodies[1]) << seed;
+        std::size_t inSlab = bodies[0].size() + bodies[1].size();
+        EXPECT_EQ(p.picture.slabBodies(), static_cast<int>(inSlab));
+        sliced += slab.active() && inSlab < visible.size() ? 1 : 0;
 
-        std::vector<Vector3> lists[2][2];
+        std::vector<Vector3> lists[2][ViewPicture::sizeCount];
         expectedSilhouettes(p.scene.world.getTree().getRoot(), p, lists);
         for (int strong = 0; strong < 2; ++strong) {
-            for (int large = 0; large < 2; ++large) {
-                ASSERT_EQ(centres(p.picture.silhouettes(strong, large)), lists[strong][large])
-                    << seed << " strong " << strong << " large " << large;
+            for (int size = 0; size < ViewPicture::sizeCount; ++size) {
+                auto shown = p.picture.silhouettes(strong, ViewPicture::SphereSize(size));
+                ASSERT_EQ(centres(shown), lists[strong][size])
+                    << seed << " strong " << strong << " size " << size;
             }
         }
         EXPECT_TRUE(p.picture.shells().empty());
@@ -162,8 +177,10 @@ TEST(ViewPictureTest, AQueryIsDrawnOverQuietLevelsTheRejectedDashed) {
                             }),
               1);
     // Quiet: no strong level; shells: every bounding sphere as a shell.
-    EXPECT_TRUE(p.picture.silhouettes(true, false).empty());
-    EXPECT_TRUE(p.picture.silhouettes(false, false).empty());
+    for (int size = 0; size < ViewPicture::sizeCount; ++size) {
+        EXPECT_TRUE(p.picture.silhouettes(true, ViewPicture::SphereSize(size)).empty());
+        EXPECT_TRUE(p.picture.silhouettes(false, ViewPicture::SphereSize(size)).empty());
+    }
     EXPECT_FALSE(p.picture.shells().empty());
     // Every node tested, every leaf reached and the body itself, but no sphere that holds the
     // eye; dashed exactly where the query turned back.

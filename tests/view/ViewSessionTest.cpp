@@ -4,6 +4,8 @@
 #include "spheretree/DebugDraw.h"
 #include "tests/support/TestSupport.h"
 #include "tests/view/ViewTestScene.h"
+#include "view/SimulationClock.h"
+#include "view/ViewController.h"
 #include "world/World.h"
 
 #include <fcntl.h>
@@ -113,6 +115,50 @@ TEST(ViewSessionTest, KeysComeDueOnceInOrderAndSelectionSkipsDeadBodies) {
     std::string lines = readAll(out);
     EXPECT_NE(lines.find("selected 2 at "), std::string::npos);
     EXPECT_EQ(lines.substr(lines.size() - 14), "selected none\n");
+}
+
+// The window's and the page's controller: one frame a call at rate 0, replayed keys between
+// frames, the freeze and its step, --frames as the last, Escape stopping until a reset.
+TEST(ViewSessionTest, ControllerRunsTheFramesDueAndCarriesOutTheKeys) {
+    const char* argv[] = {"sphere-view", "--bodies", "30",     "--rate", "0",
+                          "--frames",    "5",        "--keys", "2:f"};
+    ViewParseResult parsed = parseViewOptions(9, argv);
+    ASSERT_EQ(parsed.error, "");
+    std::FILE* out = std::tmpfile();
+    ViewSession session(parsed.options, out);
+    SimulationClock clock(0.0);
+    HeadsUp headsUp;
+    headsUp.start(0.0);
+    ViewController controller(parsed.options, session, clock, headsUp);
+    controller.pressDueKeys();
+    for (int call = 0; call < 4; ++call) {
+        controller.runDueFrames(call, 640, 480);
+    }
+    EXPECT_EQ(session.frame(), 2); // frozen after frame 2
+    controller.press('.');
+    controller.runDueFrames(5.0, 640, 480);
+    controller.runDueFrames(6.0, 640, 480);
+    EXPECT_EQ(session.frame(), 3);
+    controller.press('f');
+    for (int call = 0; call < 4; ++call) {
+        controller.runDueFrames(7.0 + call, 640, 480);
+    }
+    EXPECT_EQ(session.frame(), 5); // never past --frames
+    EXPECT_EQ(headsUp.simulated(), 5);
+
+    controller.press(27);
+    EXPECT_TRUE(controller.stopped());
+    controller.press('r');
+    EXPECT_FALSE(controller.stopped());
+    EXPECT_EQ(session.frame(), 0);
+    controller.runDueFrames(20.0, 640, 480);
+    controller.press(27);
+    controller.runDueFrames(21.0, 640, 480);
+    EXPECT_EQ(session.frame(), 1);
+    int escapes = 0;
+    controller.escape = [&escapes] { ++escapes; };
+    controller.press(27);
+    EXPECT_EQ(escapes, 1);
 }
 
 TEST(ViewSessionTest, LevelCountsCoverEveryNodeOfTheTree) {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "view/HeadsUp.h"
+#include "view/PictureControls.h"
+#include "view/ViewCamera.h"
+
+#include <functional>
+
+namespace spheres {
+
+class SimulationClock;
+class ViewPicture;
+class ViewSession;
+struct ViewOptions;
+
+/// What the window and the page do alike, without GL and without knowing their shell: the keys
+/// (the view's own, the demo's, Escape), the frames due at the clock's rate within --frames, the
+/// camera shown with the demo's six values, and each picture's spheres. The shell passes its
+/// size, its time and its keys in, and draws.
+class ViewController {
+public:
+    /// Runs session's frames at clock's rate within options' frames and counts them in headsUp;
+    /// all four outlive the controller.
+    ViewController(const ViewOptions& options, ViewSession& session, SimulationClock& clock,
+                   HeadsUp& headsUp);
+
+    /// What the keys change in the picture alone.
+    PictureControls controls;
+    /// What Escape does; by default it stops the simulation until a reset.
+    std::function<void()> escape;
+
+    /// Carries out a key pressed or replayed: Escape, the view's keys, or the demo's.
+    void press(unsigned char key);
+    /// Presses the replayed keys due after the frame just run (--keys).
+    void pressDueKeys();
+    /// Runs the frames due at time now (seconds) one by one, each with the frustum of the camera
+    /// shown in a width x height view; a replayed key that freezes, thaws or stops the view
+    /// leaves the rest for later.
+    void runDueFrames(double now, int width, int height);
+    /// Escape stopped the simulation (by default) and no reset followed.
+    bool stopped() const { return escaped; }
+    /// Aims the orbit camera at the alive bodies.
+    void frameBodies();
+
+    /// The camera shown in a width x height view, with the demo's six values as the keys and
+    /// the mouse left them; forQuery gives the frustum query's camera.
+    CameraMatrices shownCamera(int width, int height, bool forQuery) const;
+    /// Fills picture with the tree as the camera shown in a width x height view sees it, its
+    /// lines and dots sized for pixelHeight pixels of height; returns that camera.
+    CameraMatrices makePicture(ViewPicture& picture, int width, int height, int pixelHeight);
+    /// What the heads-up text shows of picture and the controls.
+    HeadsUpDrawing headsUpDrawing(const ViewPicture& picture) const;
+
+private:
+    const ViewOptions& options;
+    ViewSession& session;
+    SimulationClock& clock;
+    HeadsUp& headsUp;
+    bool escaped = false;
+};
+
+} // namespace spheres
