@@ -236,14 +236,21 @@ void QuerySnapshot::reserveUsed() {
     }
 }
 
-void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
-    // The whole block first, then each child's own block: depth-first block order.
+std::uint32_t QuerySnapshot::appendBlock(const TreeNode* node, std::uint32_t slot,
+                                         std::size_t level) {
     const ChildList& children = node->children;
     auto begin = static_cast<std::uint32_t>(used);
     append(children.data(), children.size());
     childBegin[slot] = begin;
     depth = std::max(depth, level + 1);
     childCount[slot] = static_cast<std::uint32_t>(children.size());
+    return begin;
+}
+
+void QuerySnapshot::copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level) {
+    // The whole block first, then each child's own block: depth-first block order.
+    const ChildList& children = node->children;
+    std::uint32_t begin = appendBlock(node, slot, level);
     // The nodes lie anywhere in memory: while one child's subtree is copied, the nodes of the
     // next child's block are already on their way to the cache.
     for (std::size_t k = 0, n = children.size(); k < n; ++k) {
@@ -325,13 +332,7 @@ void QuerySnapshot::layOutAbove(const TreeNode* node, std::uint32_t slot, std::s
         depth = std::max(depth, part.depth);
         return;
     }
-    const ChildList& children = node->children;
-    auto begin = static_cast<std::uint32_t>(used);
-    append(children.data(), children.size());
-    childBegin[slot] = begin;
-    depth = std::max(depth, level + 1);
-    childCount[slot] = static_cast<std::uint32_t>(children.size());
-    std::uint32_t at = begin;
+    std::uint32_t at = appendBlock(node, slot, level);
     for (const TreeNode* child : node->children) {
         layOutAbove(child, at++, level + 1, cut, next, offsets);
     }

@@ -111,6 +111,9 @@ private:
 
     /// Copies count nodes into the arrays after the used entries, as one block.
     void append(TreeNode* const* nodes, std::size_t count);
+    /// Copies the children of the inner node at slot (at depth level) as its block; returns
+    /// the block's first index.
+    std::uint32_t appendBlock(const TreeNode* node, std::uint32_t slot, std::size_t level);
     /// Copies the children of the inner node at slot, then their subtrees.
     void copyChildren(const TreeNode* node, std::uint32_t slot, std::size_t level);
     /// Lengthens the arrays to hold the used entries, if they are shorter.
