@@ -469,8 +469,8 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies, int t
 }
 
 template <class Visit>
-void QuerySnapshot::walkOnThreads([[maybe_unused]] int threads, Visit& visit,
-                                  std::vector<Body*>& out) const {
+void QuerySnapshot::walkOnThreads([[maybe_unused]] int threads, [[maybe_unused]] Visit& visit,
+                                  [[maybe_unused]] std::vector<Body*>& out) const {
 #ifdef _OPENMP
     // The walk above the cut, in order: the leaves it reports, and the nodes at the cut it
     // enters, whose subtrees are walked on the threads.
