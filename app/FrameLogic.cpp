@@ -195,9 +195,16 @@ public:
             }
         }
         reached.resize(threads);
-        for (std::vector<SweepReach>& records : reached) { // about five leaves per query
+        // About five leaves per query. A thread that took more than its share of the queries
+        // in an earlier frame grew its records beyond it; that room is given back, so that what
+        // the buffers hold follows the scene, not how the threads happened to share the work.
+        std::size_t share = static_cast<std::size_t>(count) * 8 / threads;
+        for (std::vector<SweepReach>& records : reached) {
             records.clear();
-            records.reserve(static_cast<std::size_t>(count) * 8 / threads);
+            if (records.capacity() > share) {
+                std::vector<SweepReach>().swap(records);
+            }
+            records.reserve(share);
         }
         if (threads == 1) {
             for (int i : order) {

@@ -373,7 +373,10 @@ void QuerySnapshot::copyOnThreads([[maybe_unused]] TreeNode* root, [[maybe_unuse
     {
         auto thread = static_cast<std::size_t>(omp_get_thread_num());
         Part& part = parts[thread];
-#pragma omp for schedule(dynamic, 1)
+        // Subtrees dealt out in turn, not on demand: which thread copies what then depends on
+        // the tree alone, and so do the sizes the parts keep from build to build (on demand, a
+        // thread that happened to take most subtrees once would keep room for them all).
+#pragma omp for schedule(static, 1)
         for (int i = 0; i < count; ++i) {
             Subtree& subtree = subtrees[static_cast<std::size_t>(i)];
             try {
