@@ -35,7 +35,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -51,16 +50,6 @@ constexpr int exitBadOption = 2;
 constexpr int exitOutputFailed = 3;
 constexpr int exitDisplayFailed = 4;
 
-// Mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and per wheel notch,
-// and the most a button may move between press and release to count as a click.
-constexpr float orbitPerPixel = 0.5f;
-constexpr float zoomPerPixel = 50.0f;
-constexpr float zoomPerNotch = 500.0f;
-constexpr int clickSlop = 3;
-// The orbit camera's zoom: the factor of its distance per wheel notch and per pixel of a drag.
-constexpr float orbitPerNotch = 0.9f;
-constexpr float orbitZoomPerPixel = 1.005f;
-
 ViewOptions options;
 ViewSession* session = nullptr;
 SimulationClock* simClock = nullptr;
@@ -70,15 +59,6 @@ ViewRenderer renderer;
 GLViewportLimit viewportLimit;
 int windowWidth = 640;
 int windowHeight = 480;
-
-struct MouseState {
-    int button = -1;
-    int pressX = 0;
-    int pressY = 0;
-    int lastX = 0;
-    int lastY = 0;
-    bool dragged = false;
-} mouse;
 
 // Running figures for the heads-up text and the closing summary.
 HeadsUp headsUp;
@@ -123,56 +103,27 @@ void special(int key, int x, int y) {
     handleSpecialKey(key, x, y);
 }
 
-void pick(int x, int y) {
-    CameraMatrices m = controller->shownCamera(windowWidth, windowHeight, false);
-    Ray ray = mouseRay(m.projection, m.modelview, windowWidth, windowHeight, x, y);
-    session->selectBody(pickBody(world->getTree(), ray));
+MouseButton buttonOf(int button) {
+    return button == GLUT_LEFT_BUTTON     ? MouseButton::Left
+           : button == GLUT_MIDDLE_BUTTON ? MouseButton::Middle
+                                          : MouseButton::Right;
 }
 
 void mouseButton(int button, int state, int x, int y) {
     // The wheel comes as buttons 3 (away from the user: closer) and 4.
-    if ((button == 3 || button == 4) && state == GLUT_DOWN) {
-        if (controller->controls.camera.kind() == CameraKind::Orbit) {
-            controller->controls.camera.zoomOrbit(button == 3 ? orbitPerNotch
-                                                              : 1.0f / orbitPerNotch);
-        } else {
-            cameraTransZ += button == 3 ? zoomPerNotch : -zoomPerNotch;
+    if (button == 3 || button == 4) {
+        if (state == GLUT_DOWN) {
+            controller->wheelTurned(button == 3 ? 1 : -1);
         }
-        return;
+    } else if (state == GLUT_DOWN) {
+        controller->mousePressed(buttonOf(button), x, y);
+    } else {
+        controller->mouseReleased(buttonOf(button), x, y, windowWidth, windowHeight);
     }
-    if (state == GLUT_DOWN) {
-        mouse = MouseState{button, x, y, x, y, false};
-        return;
-    }
-    if (button == GLUT_LEFT_BUTTON && mouse.button == button && !mouse.dragged) {
-        pick(x, y);
-    }
-    mouse.button = -1;
 }
 
 void mouseMotion(int x, int y) {
-    int dx = x - mouse.lastX;
-    int dy = y - mouse.lastY;
-    mouse.lastX = x;
-    mouse.lastY = y;
-    if (std::abs(x - mouse.pressX) > clickSlop || std::abs(y - mouse.pressY) > clickSlop) {
-        mouse.dragged = true;
-    }
-    if (!mouse.dragged) {
-        return;
-    }
-    if (mouse.button == GLUT_LEFT_BUTTON) {
-        // Orbit: the scene turns under the fixed eye, about the framed centre or the origin.
-        cameraRotY += orbitPerPixel * static_cast<float>(dx);
-        cameraRotX += orbitPerPixel * static_cast<float>(dy);
-    } else if (mouse.button == GLUT_RIGHT_BUTTON || mouse.button == GLUT_MIDDLE_BUTTON) {
-        if (controller->controls.camera.kind() == CameraKind::Orbit) {
-            controller->controls.camera.zoomOrbit(
-                std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
-        } else {
-            cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
-        }
-    }
+    controller->mouseMoved(x, y);
 }
 
 void reshape(int width, int height) {

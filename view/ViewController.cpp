@@ -12,8 +12,24 @@
 #include "world/World.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace spheres {
+
+namespace {
+
+// The mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and per wheel
+// notch for the demo's camera, the orbit camera's zoom factor per notch and per pixel of a drag,
+// and the most a button may move between press and release to count as a click.
+constexpr float orbitPerPixel = 0.5f;
+constexpr float zoomPerPixel = 50.0f;
+constexpr float zoomPerNotch = 500.0f;
+constexpr float orbitPerNotch = 0.9f;
+constexpr float orbitZoomPerPixel = 1.005f;
+constexpr int clickSlop = 3;
+
+} // namespace
 
 ViewController::ViewController(const ViewOptions& options, ViewSession& session,
                                SimulationClock& clock, HeadsUp& headsUp)
@@ -92,6 +108,53 @@ void ViewController::runDueFrames(double now, int width, int height) {
 
 void ViewController::frameBodies() {
     controls.camera.frame(boundAliveBodies(bodyArray, bodyCount));
+}
+
+void ViewController::mousePressed(MouseButton button, int x, int y) {
+    mouse = Mouse{true, button, x, y, x, y, false};
+}
+
+void ViewController::mouseReleased(MouseButton button, int x, int y, int width, int height) {
+    if (button == MouseButton::Left && mouse.pressed && mouse.button == button && !mouse.dragged) {
+        CameraMatrices m = shownCamera(width, height, false);
+        Ray ray = mouseRay(m.projection, m.modelview, width, height, x, y);
+        session.selectBody(pickBody(world->getTree(), ray));
+    }
+    mouse.pressed = false;
+}
+
+void ViewController::mouseMoved(int x, int y) {
+    int dx = x - mouse.lastX;
+    int dy = y - mouse.lastY;
+    mouse.lastX = x;
+    mouse.lastY = y;
+    if (!mouse.pressed) {
+        return;
+    }
+    if (std::abs(x - mouse.pressX) > clickSlop || std::abs(y - mouse.pressY) > clickSlop) {
+        mouse.dragged = true;
+    }
+    if (!mouse.dragged) {
+        return;
+    }
+    if (mouse.button == MouseButton::Left) {
+        // Orbit: the scene turns under the fixed eye, about the framed centre or the origin.
+        cameraRotY += orbitPerPixel * static_cast<float>(dx);
+        cameraRotX += orbitPerPixel * static_cast<float>(dy);
+    } else if (controls.camera.kind() == CameraKind::Orbit) {
+        controls.camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
+    } else {
+        cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
+    }
+}
+
+void ViewController::wheelTurned(int notches) {
+    if (controls.camera.kind() == CameraKind::Orbit) {
+        controls.camera.zoomOrbit(std::pow(notches > 0 ? orbitPerNotch : 1.0f / orbitPerNotch,
+                                           static_cast<float>(std::abs(notches))));
+    } else {
+        cameraTransZ += zoomPerNotch * static_cast<float>(notches);
+    }
 }
 
 CameraMatrices ViewController::shownCamera(int width, int height, bool forQuery) const {

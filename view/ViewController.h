@@ -8,6 +8,9 @@
 
 namespace spheres {
 
+/// The mouse buttons the view tells apart.
+enum class MouseButton { Left, Middle, Right };
+
 class SimulationClock;
 class ViewPicture;
 class ViewSession;
@@ -42,6 +45,15 @@ public:
     /// Aims the orbit camera at the alive bodies.
     void frameBodies();
 
+    /// The mouse, in pixels from the top left of a width x height view: a left button released
+    /// within a few pixels of where it was pressed is a click, which selects the body under it;
+    /// a drag with the left button turns the scene, with another it zooms, as does the wheel
+    /// (notches > 0: turned away from the user, closer).
+    void mousePressed(MouseButton button, int x, int y);
+    void mouseReleased(MouseButton button, int x, int y, int width, int height);
+    void mouseMoved(int x, int y);
+    void wheelTurned(int notches);
+
     /// The camera shown in a width x height view, with the demo's six values as the keys and
     /// the mouse left them; forQuery gives the frustum query's camera.
     CameraMatrices shownCamera(int width, int height, bool forQuery) const;
@@ -57,6 +69,12 @@ private:
     SimulationClock& clock;
     HeadsUp& headsUp;
     bool escaped = false;
+    struct Mouse {
+        bool pressed = false;
+        MouseButton button = MouseButton::Left;
+        int pressX = 0, pressY = 0, lastX = 0, lastY = 0;
+        bool dragged = false;
+    } mouse;
 };
 
 } // namespace spheres

@@ -25,7 +25,6 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -38,16 +37,6 @@ EM_JS(void, showOnPage, (const char* what, const char* text),
       { Module.show(UTF8ToString(what), UTF8ToString(text)); });
 
 namespace {
-
-// As sphere-view's mouse: degrees per pixel of a drag, camera units per pixel of a zoom drag and
-// per wheel notch for the demo's camera, the orbit camera's zoom factor per notch and per pixel,
-// and how far a button may move between press and release for a click.
-constexpr float orbitPerPixel = 0.5f;
-constexpr float zoomPerPixel = 50.0f;
-constexpr float zoomPerNotch = 500.0f;
-constexpr float orbitPerNotch = 0.9f;
-constexpr float orbitZoomPerPixel = 1.005f;
-constexpr int clickSlop = 3;
 
 // The URL parameters, each read as the sphere-view option of the same name.
 const char* const pageParameters[] = {"scene", "bodies", "seed", "spread",
@@ -62,15 +51,6 @@ ViewController* controller = nullptr;
 ViewPicture picture;
 ViewRenderer renderer;
 HeadsUp headsUp;
-
-struct MouseState {
-    int button = -1;
-    int pressX = 0;
-    int pressY = 0;
-    int lastX = 0;
-    int lastY = 0;
-    bool dragged = false;
-} mouse;
 
 double now() {
     return emscripten_get_now() / 1000.0;
@@ -98,17 +78,6 @@ void cssSize(int& width, int& height) {
     emscripten_get_element_css_size("#canvas", &w, &h);
     width = std::max(1, static_cast<int>(w));
     height = std::max(1, static_cast<int>(h));
-}
-
-// The browser's C library may round sin, cos and tan (the camera's matrices) otherwise than the
-// native one: they reach only the frustum, and so only the drawn count, which no frame line
-// carries; the frames, bodies and contacts are the native build's. The camera is for the canvas
-// in CSS pixels, the mouse's units.
-CameraMatrices shownCamera() {
-    int width = 0;
-    int height = 0;
-    cssSize(width, height);
-    return controller->shownCamera(width, height, false);
 }
 
 // The window's heads-up lines, but Escape stops the page instead of ending it.
@@ -180,13 +149,8 @@ void tick() {
     showOnPage("legend", legendJson().c_str());
 }
 
-void pick(int x, int y) {
-    int width = 0;
-    int height = 0;
-    cssSize(width, height);
-    CameraMatrices m = shownCamera();
-    Ray ray = mouseRay(m.projection, m.modelview, width, height, x, y);
-    session->selectBody(pickBody(world->getTree(), ray));
+MouseButton buttonOf(int button) {
+    return button == 0 ? MouseButton::Left : button == 1 ? MouseButton::Middle : MouseButton::Right;
 }
 
 } // namespace
@@ -202,54 +166,34 @@ EMSCRIPTEN_KEEPALIVE void pageKey(int key) {
 }
 
 EMSCRIPTEN_KEEPALIVE void pageMouseDown(int button, int x, int y) {
-    mouse = MouseState{button, x, y, x, y, false};
+    if (controller) {
+        controller->mousePressed(buttonOf(button), x, y);
+    }
 }
 
+// A click picks in the canvas's CSS pixels, the mouse's units. The browser's C library may round
+// sin, cos and tan (the camera's matrices) otherwise than the native one: they reach only the
+// picking and the frustum, and so only the drawn count, which no frame line carries; the frames,
+// bodies and contacts are the native build's.
 EMSCRIPTEN_KEEPALIVE void pageMouseUp(int button, int x, int y) {
-    if (controller && button == 0 && mouse.button == 0 && !mouse.dragged) {
-        pick(x, y);
+    if (controller) {
+        int width = 0;
+        int height = 0;
+        cssSize(width, height);
+        controller->mouseReleased(buttonOf(button), x, y, width, height);
     }
-    mouse.button = -1;
 }
 
 EMSCRIPTEN_KEEPALIVE void pageMouseMove(int x, int y) {
-    int dx = x - mouse.lastX;
-    int dy = y - mouse.lastY;
-    mouse.lastX = x;
-    mouse.lastY = y;
-    if (mouse.button < 0) {
-        return;
-    }
-    if (std::abs(x - mouse.pressX) > clickSlop || std::abs(y - mouse.pressY) > clickSlop) {
-        mouse.dragged = true;
-    }
-    if (!mouse.dragged) {
-        return;
-    }
-    if (mouse.button == 0) {
-        // Orbit: the scene turns about the origin under the fixed eye.
-        cameraRotY += orbitPerPixel * static_cast<float>(dx);
-        cameraRotX += orbitPerPixel * static_cast<float>(dy);
-    } else if (!controller) {
-        return;
-    } else if (controller->controls.camera.kind() == CameraKind::Orbit) {
-        controller->controls.camera.zoomOrbit(std::pow(orbitZoomPerPixel, static_cast<float>(dy)));
-    } else {
-        cameraTransZ -= zoomPerPixel * static_cast<float>(dy);
+    if (controller) {
+        controller->mouseMoved(x, y);
     }
 }
 
 /// notches > 0: the wheel turned away from the user, closer.
 EMSCRIPTEN_KEEPALIVE void pageWheel(int notches) {
-    if (!controller) {
-        return;
-    }
-    ViewCamera& camera = controller->controls.camera;
-    if (camera.kind() == CameraKind::Orbit) {
-        camera.zoomOrbit(std::pow(notches > 0 ? orbitPerNotch : 1.0f / orbitPerNotch,
-                                  static_cast<float>(std::abs(notches))));
-    } else {
-        cameraTransZ += zoomPerNotch * static_cast<float>(notches);
+    if (controller) {
+        controller->wheelTurned(notches);
     }
 }
 
