@@ -1,5 +1,6 @@
 #include "view/DisplayErrors.h"
 
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -54,6 +55,15 @@ void handleDisplayEnds(int (*lost)(const std::string& message)) {
 
 void watchWindow(unsigned long window) {
     watched = window;
+}
+
+void probeWatchedWindow() {
+    Display* display = glXGetCurrentDisplay();
+    if (display == nullptr || watched == 0 || errorCame) {
+        return;
+    }
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, watched, &attributes);
 }
 
 const DisplayError* firstDisplayError() {

@@ -29,6 +29,12 @@ void handleDisplayEnds(int (*lost)(const std::string& message));
 /// refused request.
 void watchWindow(unsigned long window);
 
+/// Asks the server about the watched window, a round trip: when another client destroyed it,
+/// the answer is the error that firstDisplayError() then reports as WindowDestroyed. GLUT stops
+/// drawing a window it has seen unmapped, so without asking, a destroyed window could go
+/// unnoticed; a few times a second is enough.
+void probeWatchedWindow();
+
 /// The first X error that came, or null.
 const DisplayError* firstDisplayError();
 

@@ -136,6 +136,11 @@ void reshape(int width, int height) {
 
 void idle() {
     // A window destroyed by another client ends the view as a closed one does.
+    static double probed = 0.0;
+    if (now() - probed >= 0.25) {
+        probed = now();
+        probeWatchedWindow();
+    }
     if (const DisplayError* error = firstDisplayError()) {
         std::exit(error->how == DisplayEnd::WindowDestroyed ? closeView(EXIT_SUCCESS)
                                                             : displayFailed(error->message));

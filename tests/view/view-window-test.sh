@@ -13,7 +13,8 @@
 #     the view's --trace equals sphere-sim's for the same options and keys, also where
 #     sphere-sim runs the queries on several threads
 #   view-window-test.sh ends VIEW X_CLOSE_WINDOW WORKDIR
-#     the window closed as a window manager closes it, or destroyed by another client: status 0
+#     the window closed as a window manager closes it, or destroyed by another client (also
+#     after it was unmapped, when GLUT no longer draws it): status 0
 #     and the trace in place; the client killed or the X server gone: status 4 and the trace's
 #     file as it was; never a temporary file left. Standard output closed, the view runs.
 # The script runs itself under Xvfb, on another display when one is not usable
@@ -268,7 +269,7 @@ trace)
     ;;
 ends)
     closer=$3
-    for how in delete destroy kill server; do
+    for how in delete destroy hidden kill server; do
         folder="$work/$how"
         rm -rf "$folder"
         mkdir -p "$folder"
@@ -288,6 +289,8 @@ ends)
         case $how in
         delete) "$closer" "$window" ;;
         destroy) xdotool windowclose "$window" ;;
+        # Unmapped first, so GLUT no longer draws it: only asking the server finds it gone.
+        hidden) xdotool windowunmap --sync "$window" && sleep 0.5 && xdotool windowclose "$window" ;;
         kill) xdotool windowkill "$window" ;;
         server) kill "$server" ;;
         esac
@@ -298,7 +301,7 @@ ends)
         pid=""
         trace=$(head -c 6 "$folder/keep.csv")
         echo "$how: status $status, the trace starts '$trace', $(ls "$folder" | wc -l) file(s)"
-        if [ "$how" = delete ] || [ "$how" = destroy ]; then
+        if [ "$how" = delete ] || [ "$how" = destroy ] || [ "$how" = hidden ]; then
             [ "$status" -eq 0 ] && [ "$trace" = frame, ] || fail "$how: not a normal end"
         else
             [ "$status" -eq 4 ] && [ "$trace" = "keep" ] || fail "$how: not the display's error"
