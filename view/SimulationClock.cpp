@@ -30,13 +30,13 @@ int SimulationClock::framesDue(double now, double lastFrameSeconds) {
     counted = total;
     double slot = 1.0 / frameRate;
     if (lastFrameSeconds > slot) {
-        // A frame overruns its slot: one frame at a time, and no sooner than leaves the window as
-        // long to draw as the frame took. The time owed meanwhile is dropped.
+        // A frame overruns its slot: one frame at a time, and no sooner than leaves the window
+        // twice as long to draw as the frame took. The time owed meanwhile is dropped.
         if (now < resumeAt) {
             droppedFrames += whole;
             return 0;
         }
-        resumeAt = now + 2.0 * lastFrameSeconds;
+        resumeAt = now + 3.0 * lastFrameSeconds;
         droppedFrames += whole - 1;
         return 1;
     }

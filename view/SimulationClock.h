@@ -10,8 +10,9 @@ public:
     explicit SimulationClock(double rate) : frameRate(rate) {}
 
     /// The frames to run now, at time now; lastFrameSeconds is what the last simulated frame
-    /// took. Frames that overrun their slot run one at a time, taking at most half the time, and
-    /// the time they cannot make up is dropped, so the window keeps drawing.
+    /// took. Frames that overrun their slot run one at a time, taking at most a third of the
+    /// time, and the time they cannot make up is dropped, so the window keeps drawing: a scene
+    /// too large to simulate at the rate still turns smoothly under the mouse.
     int framesDue(double now, double lastFrameSeconds);
 
     /// No frame runs at all while frozen, except those asked for with step().

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace spheres {
 
@@ -28,6 +29,11 @@ constexpr float zoomPerNotch = 500.0f;
 constexpr float orbitPerNotch = 0.9f;
 constexpr float orbitZoomPerPixel = 1.005f;
 constexpr int clickSlop = 3;
+
+bool sameStyle(const LevelStyle& a, const LevelStyle& b) {
+    return a.drawn == b.drawn && std::memcmp(a.colour, b.colour, sizeof a.colour) == 0 &&
+           a.width == b.width;
+}
 
 } // namespace
 
@@ -162,26 +168,58 @@ CameraMatrices ViewController::shownCamera(int width, int height, bool forQuery)
     return controls.camera.matrices(pose, width, height, forQuery);
 }
 
+ViewController::PictureSource ViewController::pictureSource(const ViewPicture& picture, int width,
+                                                            int height, int pixelHeight) const {
+    PictureSource source;
+    source.picture = picture.made();
+    source.shown = shownCamera(width, height, false);
+    source.query = shownCamera(width, height, true);
+    source.width = width;
+    source.height = height;
+    source.pixelHeight = pixelHeight;
+    source.revision = session.revision();
+    for (int level = 0; level < LevelLegend::levelCount; ++level) {
+        source.styles[level] = controls.levels.style(level, session.sweep().recorded());
+    }
+    source.slabAt = controls.slab.position();
+    source.shells = controls.shells;
+    return source;
+}
+
 CameraMatrices ViewController::makePicture(ViewPicture& picture, int width, int height,
                                            int pixelHeight) {
-    CameraMatrices shown = shownCamera(width, height, false);
-    CameraMatrices query = shownCamera(width, height, true);
-    MatrixFrustum bodyFrustum(query.projection, query.modelview);
-    MatrixFrustum sceneFrustum(shown.projection, shown.modelview);
-    controls.slab.place(controls.camera.framed(), viewDirection(shown.modelview));
+    PictureSource source = pictureSource(picture, width, height, pixelHeight);
+    const PictureSource& last = lastPicture;
+    bool same = last.picture != 0 && source.picture == last.picture &&
+                std::memcmp(&source.shown, &last.shown, sizeof source.shown) == 0 &&
+                std::memcmp(&source.query, &last.query, sizeof source.query) == 0 &&
+                source.width == last.width && source.height == last.height &&
+                source.pixelHeight == last.pixelHeight && source.revision == last.revision &&
+                source.slabAt == last.slabAt && source.shells == last.shells;
+    for (int level = 0; same && level < LevelLegend::levelCount; ++level) {
+        same = sameStyle(source.styles[level], last.styles[level]);
+    }
+    if (same) {
+        return source.shown;
+    }
+    lastPicture = source;
+    MatrixFrustum bodyFrustum(source.query.projection, source.query.modelview);
+    MatrixFrustum sceneFrustum(source.shown.projection, source.shown.modelview);
+    controls.slab.place(controls.camera.framed(), viewDirection(source.shown.modelview));
     PictureSetup setup;
     setup.bodyFrustum = &bodyFrustum;
     setup.sceneFrustum = &sceneFrustum;
-    setup.eye = eyePosition(shown.modelview);
-    setup.pixelsPerUnit = pixelsPerUnit(shown.projection, pixelHeight);
+    setup.eye = eyePosition(source.shown.modelview);
+    setup.pixelsPerUnit = pixelsPerUnit(source.shown.projection, pixelHeight);
     setup.levels = &controls.levels;
     setup.slab = &controls.slab;
     setup.shells = controls.shells;
     setup.quiet = session.sweep().recorded();
     picture.begin(setup);
+    lastPicture.picture = picture.made();
     world->draw();
     picture.addSweep(session.sweep());
-    return shown;
+    return source.shown;
 }
 
 HeadsUpDrawing ViewController::headsUpDrawing(const ViewPicture& picture) const {

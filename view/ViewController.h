@@ -58,7 +58,9 @@ public:
     /// the mouse left them; forQuery gives the frustum query's camera.
     CameraMatrices shownCamera(int width, int height, bool forQuery) const;
     /// Fills picture with the tree as the camera shown in a width x height view sees it, its
-    /// lines and dots sized for pixelHeight pixels of height; returns that camera.
+    /// lines and dots sized for pixelHeight pixels of height; returns that camera. A picture
+    /// filled last time, asked for again with no frame, selection, camera or control changed
+    /// since, keeps its spheres: the tree is not walked again.
     CameraMatrices makePicture(ViewPicture& picture, int width, int height, int pixelHeight);
     /// What the heads-up text shows of picture and the controls.
     HeadsUpDrawing headsUpDrawing(const ViewPicture& picture) const;
@@ -69,6 +71,18 @@ private:
     SimulationClock& clock;
     HeadsUp& headsUp;
     bool escaped = false;
+    /// What the last picture was made from.
+    struct PictureSource {
+        unsigned long picture = 0;
+        CameraMatrices shown{}, query{};
+        int width = 0, height = 0, pixelHeight = 0;
+        unsigned long revision = 0;
+        LevelStyle styles[LevelLegend::levelCount];
+        int slabAt = 0;
+        bool shells = false;
+    } lastPicture;
+    PictureSource pictureSource(const ViewPicture& picture, int width, int height,
+                                int pixelHeight) const;
     struct Mouse {
         bool pressed = false;
         MouseButton button = MouseButton::Left;

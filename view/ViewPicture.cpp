@@ -44,6 +44,8 @@ constexpr std::uint8_t shellAlpha = 150;
 } // namespace
 
 void ViewPicture::begin(const PictureSetup& given) {
+    static unsigned long pictures = 0;
+    madeAs = ++pictures;
     setup = given;
     for (int i = 0; i < 6; ++i) {
         bodyPlanes[i] = *setup.bodyFrustum->getPlane(i);

@@ -61,7 +61,7 @@ public:
     static constexpr float largePixels = 48.0f;
     /// A faint silhouette or shell less than this radius in pixels is left out: it would be a
     /// dot among the bodies, and there can be a hundred thousand of them.
-    static constexpr float faintDotPixels = 2.0f;
+    static constexpr float faintDotPixels = 3.0f;
 
     /// Query colours: nodes the query entered, nodes it rejected (dashed), leaves it reached,
     /// the partner of the earliest contact, and the body itself with its path.
@@ -73,6 +73,9 @@ public:
 
     /// Forgets the last picture and starts one.
     void begin(const PictureSetup& setup);
+    /// A number that no other begin() of any picture gave: it tells whether the picture was
+    /// begun again since (0 before the first).
+    unsigned long made() const { return madeAs; }
     /// Adds the recorded query, drawn over everything else; nothing when none is recorded.
     void addSweep(const SweepRecorder& sweep);
 
@@ -108,6 +111,7 @@ public:
 
 private:
     PictureSetup setup;
+    unsigned long madeAs = 0;
     // The frustums' planes and the levels' styles, read once a picture.
     Plane bodyPlanes[6];
     Plane scenePlanes[6];

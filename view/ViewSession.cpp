@@ -109,6 +109,7 @@ void ViewSession::destroyScene() {
 }
 
 void ViewSession::reset() {
+    ++changes;
     destroyScene();
     simulationRunning = true;
     createScene();
@@ -134,6 +135,7 @@ void ViewSession::runFrame(const Frustum& frustum) {
     frameSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ++frameNumber;
+    ++changes;
     writeTrace();
     frameDone();
 }
@@ -209,6 +211,7 @@ void ViewSession::cycleSelection(int step) {
 }
 
 void ViewSession::recordSweepNow() {
+    ++changes;
     Body* body = selectedBody();
     recorder.watch(body);
     if (body) {

@@ -81,6 +81,9 @@ public:
     const FrameOutcome& lastOutcome() const { return outcome; }
     /// Seconds the last simulated frame took.
     double lastFrameSeconds() const { return frameSeconds; }
+    /// Counts the changes to what a picture shows: the frames run, resets and selections. A
+    /// picture made at the same revision, from the same camera and controls, is the same.
+    unsigned long revision() const { return changes; }
 
 private:
     ViewOptions options;
@@ -92,6 +95,7 @@ private:
     int selected = -1;
     FrameOutcome outcome;
     double frameSeconds = 0.0;
+    unsigned long changes = 0;
     SweepRecorder recorder;
     /// The batched frame's arrays, kept from frame to frame.
     FrameBuffers frameBuffers;

@@ -32,17 +32,18 @@ TEST(SimulationClockTest, TheRateDoesNotDependOnHowOftenTheWindowDraws) {
 }
 
 TEST(SimulationClockTest, OverrunningFramesRunFewerAndLeaveTimeToDraw) {
-    // Each frame takes three slots: one frame at a time, none while the window draws for as long
-    // as the frame took, and the time owed is not made up.
+    // Each frame takes three slots: one frame at a time, none while the window draws for twice
+    // as long as the frame took, and the time owed is not made up.
     SimulationClock clock(30.0);
     clock.framesDue(0.0, 0.1);
     EXPECT_EQ(clock.framesDue(0.5, 0.1), 1);
     EXPECT_EQ(clock.dropped(), 14);
     EXPECT_EQ(clock.framesDue(0.6, 0.1), 0);
-    EXPECT_EQ(clock.framesDue(0.7, 0.1), 1);
-    EXPECT_EQ(clock.dropped(), 19);
+    EXPECT_EQ(clock.framesDue(0.79, 0.1), 0);
+    EXPECT_EQ(clock.framesDue(0.81, 0.1), 1);
+    EXPECT_EQ(clock.dropped(), 22);
     // Cheap again: the catching up fits into one slot.
-    EXPECT_EQ(clock.framesDue(0.8, 0.001), 3);
+    EXPECT_EQ(clock.framesDue(0.9, 0.001), 3);
     // No frame has run yet, and the first picture took a second: one frame, then its cost
     // decides.
     SimulationClock fresh(30.0);

@@ -6,6 +6,7 @@
 #include "tests/view/ViewTestScene.h"
 #include "view/SimulationClock.h"
 #include "view/ViewController.h"
+#include "view/ViewPicture.h"
 #include "world/World.h"
 
 #include <fcntl.h>
@@ -159,6 +160,56 @@ TEST(ViewSessionTest, ControllerRunsTheFramesDueAndCarriesOutTheKeys) {
     controller.escape = [&escapes] { ++escapes; };
     controller.press(27);
     EXPECT_EQ(escapes, 1);
+}
+
+// A picture asked for again keeps its spheres only while nothing it shows has changed: a frame,
+// a selection, a key, the camera, the window's size, or another begin() of the picture.
+TEST(ViewSessionTest, APictureIsMadeAgainOnlyWhenWhatItShowsChanged) {
+    ViewOptions options = sessionOptions("");
+    options.rate = 0.0;
+    ViewSession session(options, std::tmpfile());
+    SimulationClock clock(0.0);
+    HeadsUp headsUp;
+    ViewController controller(options, session, clock, headsUp);
+    ViewPicture picture;
+    session.setDebugDraw(&picture);
+    controller.frameBodies();
+    unsigned long made = 0;
+    auto remade = [&](int width = 640) {
+        controller.makePicture(picture, width, 480, 480);
+        bool again = picture.made() != made;
+        made = picture.made();
+        return again;
+    };
+    EXPECT_TRUE(remade());
+    EXPECT_FALSE(remade());
+    std::size_t bodies = picture.bodies(ViewPicture::Point).size();
+    EXPECT_EQ(static_cast<int>(bodies + picture.bodies(ViewPicture::Square).size()),
+              picture.drawnBodies());
+    controller.runDueFrames(1.0, 640, 480);
+    EXPECT_TRUE(remade());
+    session.select(3);
+    EXPECT_TRUE(remade());
+    EXPECT_FALSE(picture.queryBodies().empty());
+    controller.press('4');
+    EXPECT_TRUE(remade());
+    controller.press('c');
+    EXPECT_TRUE(remade());
+    controller.mousePressed(MouseButton::Left, 100, 100);
+    controller.mouseMoved(120, 100);
+    EXPECT_TRUE(remade());
+    EXPECT_TRUE(remade(641));
+    PictureSetup setup;
+    MatrixFrustum frustum = defaultCameraFrustum();
+    setup.bodyFrustum = setup.sceneFrustum = &frustum;
+    LevelLegend levels;
+    ClipSlab slab;
+    setup.levels = &levels;
+    setup.slab = &slab;
+    picture.begin(setup);
+    made = picture.made();
+    EXPECT_TRUE(remade(641));
+    EXPECT_FALSE(remade(641));
 }
 
 TEST(ViewSessionTest, LevelCountsCoverEveryNodeOfTheTree) {
