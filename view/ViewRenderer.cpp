@@ -41,6 +41,17 @@ void basis(vec3 axis, out vec3 u, out vec3 v) {
     u = normalize(cross(helper, axis));
     v = cross(axis, u);
 }
+// The silhouette of the sphere about eye-space c of radius r, d2 = |c|^2 > r^2: the circle
+// where the eye's lines touch the sphere lies nearer than the centre by r^2 / d, its radius
+// r sqrt(1 - r^2 / d^2); its line of width pixels is band to either side of it, in units at
+// the circle's distance from the eye, sqrt(d^2 - r^2), for pixels a unit at distance 1.
+void silhouette(vec3 c, float r, float d2, float width, float pixels, out vec3 centre,
+                out float circle, out float band) {
+    float shrink = r * r / d2;
+    centre = c * (1.0 - shrink);
+    circle = r * sqrt(1.0 - shrink);
+    band = 0.5 * width * sqrt(max(d2 - r * r, 0.0)) / pixels;
+}
 )";
 
 // Shared by the fragment shaders: a body's light (white, from the eye's side, like the demo's)
@@ -97,10 +108,10 @@ void main() {
     vec3 v;
     basis(c * inversesqrt(d2), u, v);
 #if defined(SILHOUETTE) || defined(DASHED)
-    float shrink = r * r / d2;
-    vec3 centre = c * (1.0 - shrink);
-    float circle = r * sqrt(1.0 - shrink);
-    float band = 0.5 * aLine.x * sqrt(d2 - r * r) / uPixels;
+    vec3 centre;
+    float circle;
+    float band;
+    silhouette(c, r, d2, aLine.x, uPixels, centre, circle, band);
     float extent = circle + 2.0 * band;
     vBand = vec2(circle, band);
 #else
@@ -183,9 +194,11 @@ void main() {
     vec3 u;
     vec3 v;
     basis(c * inversesqrt(d2), u, v);
-    float shrink = r * r / d2;
-    vec3 middle = c * (1.0 - shrink);
-    vec3 p = middle + (u * aMesh.x + v * aMesh.y) * (r * sqrt(1.0 - shrink));
+    vec3 middle;
+    float circle;
+    float band;
+    silhouette(c, r, d2, 0.0, 1.0, middle, circle, band);
+    vec3 p = middle + (u * aMesh.x + v * aMesh.y) * circle;
     vec4 point = uProjection * vec4(p, 1.0);
     vec4 centre = uProjection * vec4(middle, 1.0);
     vec2 offset = vec2(0.0);
@@ -234,10 +247,9 @@ void main() {
     vBand = vec2(r, 0.0);
     float extent = r;
 #else
-    float shrink = r * r / d2;
-    vCentre = c * (1.0 - shrink);
-    float circle = r * sqrt(1.0 - shrink);
-    float band = 0.5 * aLine.x * sqrt(max(d2 - r * r, 0.0)) / uPixels;
+    float circle;
+    float band;
+    silhouette(c, r, d2, aLine.x, uPixels, vCentre, circle, band);
     vBand = vec2(circle, band);
     float extent = circle + 2.0 * band;
 #endif
