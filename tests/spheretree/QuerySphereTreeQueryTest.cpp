@@ -155,6 +155,16 @@ TEST(QuerySphereTreeQueryTest, EdgeCasesAndNonFiniteArgumentsAgainstOneLeaf) {
     for (const auto& c : cases) {
         EXPECT_NEAR(c.time, c.expected, c.tolerance) << c.label;
     }
+    // The pruning's boundary in every walk: the sweep's present sphere only touching the node.
+    body->setRadius(1.999f);
+    for (bool literal : {true, false}) {
+        for (bool vectorised : {true, false}) {
+            tree.setQueryWalk(literal ? QueryWalk::Literal : QueryWalk::Snapshot);
+            tree.setVectorised(vectorised);
+            EXPECT_EQ(sweep(4.0f, 519.0f, 0.0f, 1.0f), -1.0f) << literal << vectorised;
+            EXPECT_NEAR(sweep(4.0f, 518.0f, 0.0f, 1.0f), 0.00579f, 1e-5f) << literal << vectorised;
+        }
+    }
 }
 
 /// The tree's walks: the literal one, and the snapshot's with and without vector instructions.
