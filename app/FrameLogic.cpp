@@ -1,6 +1,7 @@
 #include "app/FrameLogic.h"
 
 #include "body/CollisionResponse.h"
+#include "spheretree/Growing.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
@@ -166,7 +167,7 @@ public:
         }
         // Lookups only read the index, so the threads share them.
         int slots = static_cast<int>(snapshot.size());
-        leafOwner.assign(static_cast<std::size_t>(slots), -1);
+        assignGrowing(leafOwner, static_cast<std::size_t>(slots), -1);
 #ifdef _OPENMP
 #pragma omp parallel for num_threads(threads) schedule(static) if (threads > 1)
 #endif

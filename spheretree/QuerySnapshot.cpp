@@ -2,6 +2,7 @@
 
 #include "body/Body.h"
 #include "frustum/Frustum.h"
+#include "spheretree/Growing.h"
 #include "spheretree/TreeNode.h"
 
 #include <algorithm>
@@ -198,7 +199,7 @@ void QuerySnapshot::build(TreeNode* root, int threads) {
         auto spare = values->begin() + static_cast<std::ptrdiff_t>(used);
         std::fill(spare, spare + 8, 0.0f);
     }
-    leafWords.assign(size() / 64 + 2, 0u);
+    assignGrowing(leafWords, size() / 64 + 2, std::uint64_t{0});
     for (std::uint32_t slot = 0; slot < size(); ++slot) {
         leafWords[slot >> 6] |= static_cast<std::uint64_t>(isLeaf(slot)) << (slot & 63u);
     }

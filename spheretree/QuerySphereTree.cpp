@@ -2,6 +2,7 @@
 
 #include "body/Body.h"
 #include "frustum/Frustum.h"
+#include "spheretree/Growing.h"
 #include "spheretree/SweepVisitor.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ void QuerySphereTree::update() {
     checkNotDrawing(drawing, "update");
     if (snapshotState == SnapshotState::Exact) {
         snapshotState = SnapshotState::Placing;
-        gainedChild.assign(snapshot.size(), 0);
+        assignGrowing(gainedChild, snapshot.size(), char{0});
     }
     SphereTree::update();
     snapshotState = SnapshotState::Stale;
