@@ -130,7 +130,8 @@ struct FrameBuffers::Arrays {
     std::vector<int> first;
     /// The frame index of each snapshot leaf's body (-1: not in the array, or not a leaf).
     std::vector<int> leafOwner;
-    /// Per thread: the leaves the queries reached; span[i] says where body i's lie.
+    /// Per thread: the leaves the queries reached (each as BatchedSweeps::query leaves it);
+    /// span[i] says where body i's lie.
     std::vector<std::vector<SweepReach>> reached;
     std::vector<Span> span;
     std::vector<char> touched;
@@ -251,9 +252,15 @@ public:
         const std::vector<SweepReach>& records = reached[s.thread];
         for (std::uint32_t k = s.begin; k < s.end; ++k) {
             const SweepReach& record = records[k];
-            Body* other = snapshot.bodyAt(record.leaf);
-            int owner = leafOwner[record.leaf];
-            bool stale = owner >= 0 ? touched[owner] != 0 : touchedElsewhere(other);
+            // Only a touched body's verdict is tested again, and only a contact needs the body.
+            bool outsider = (record.leaf & outsiderBit) != 0;
+            auto owner = static_cast<int>(record.leaf & ~outsiderBit);
+            Body* other = outsider ? snapshot.bodyAt(record.leaf & ~outsiderBit) : nullptr;
+            bool stale = outsider ? touchedElsewhere(other) : touched[owner] != 0;
+            if (!stale && !record.contact) {
+                continue;
+            }
+            other = outsider ? other : bodies[owner];
             float t = record.time;
             if (stale ? SweptSphere(bodies[i]).contactTime(other, t) : record.contact) {
                 hits.push_back(other);
@@ -294,11 +301,24 @@ private:
     bool touchedElsewhere(Body* body) const {
         return std::find(outside.begin(), outside.end(), body) != outside.end();
     }
+    /// Marks a record's leaf field that holds a leaf of a body outside the frame's array.
+    static constexpr std::uint32_t outsiderBit = 0x80000000u;
+
+    /// Body i's reached leaves, each record's leaf turned into what phase B looks up: the frame
+    /// index of the leaf's body (its first), or the leaf itself with outsiderBit for a body not
+    /// in the array. The queries run in leaf order, so these lookups walk the table of owners
+    /// nearly in order, where phase B, in creation order, would jump all over it.
     void query(int thread, int i) {
         std::vector<SweepReach>& records = reached[thread];
         std::uint32_t begin = static_cast<std::uint32_t>(records.size());
         tree.querySweepReached(bodies[i], records);
-        span[i] = Span{thread, begin, static_cast<std::uint32_t>(records.size())};
+        auto end = static_cast<std::uint32_t>(records.size());
+        for (std::uint32_t k = begin; k < end; ++k) {
+            std::uint32_t leaf = records[k].leaf;
+            int owner = leafOwner[leaf];
+            records[k].leaf = owner >= 0 ? static_cast<std::uint32_t>(owner) : leaf | outsiderBit;
+        }
+        span[i] = Span{thread, begin, end};
     }
 };
 
