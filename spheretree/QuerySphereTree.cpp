@@ -106,6 +106,9 @@ void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
             slot = copied ? chosen.index : snapshot.childSlot(slot, chosen.child);
         }
         parent = takePlacement(leaf, parent, chosen);
+        if (chosen.grow && slot != QuerySnapshot::noSlot) {
+            snapshot.setRadius(slot, parent->radius);
+        }
     }
     attachLeaf(leaf, parent);
 }
