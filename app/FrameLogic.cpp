@@ -137,8 +137,9 @@ struct FrameBuffers::Arrays {
     std::vector<char> touched;
     /// Touched bodies that are in the tree but not in the frame's array.
     std::vector<Body*> outside;
-    /// Phase A's query order, and which bodies it holds already.
+    /// Phase A's query order, with each query's body, and which bodies it holds already.
     std::vector<int> order;
+    std::vector<Body*> orderBody;
     std::vector<char> scheduled;
 };
 
@@ -155,7 +156,8 @@ public:
         : tree(world.getTree()), snapshot(tree.refreshSnapshot()), bodies(bodies), count(count),
           threads(threads), index(arrays.index), first(arrays.first), leafOwner(arrays.leafOwner),
           reached(arrays.reached), span(arrays.span), touched(arrays.touched),
-          outside(arrays.outside), order(arrays.order), scheduled(arrays.scheduled) {
+          outside(arrays.outside), order(arrays.order), orderBody(arrays.orderBody),
+          scheduled(arrays.scheduled) {
         // Everything a frame reads is set here or written before it is read, so arrays left by
         // an earlier frame change nothing.
         index.reset(count);
@@ -181,19 +183,26 @@ public:
     }
 
     void runPhaseA() {
-        // In the snapshot's leaf order, so that consecutive queries walk the same nodes.
+        // In the snapshot's leaf order, so that consecutive queries walk the same nodes. Each
+        // query's body is taken from the snapshot as it is read in order (a leaf's body is the
+        // body at its owner's index), not from the array, where that order jumps about.
         order.clear();
+        orderBody.clear();
         order.reserve(static_cast<std::size_t>(count));
+        orderBody.reserve(static_cast<std::size_t>(count));
         scheduled.assign(static_cast<std::size_t>(count), 0);
-        for (int i : leafOwner) {
+        for (std::size_t slot = 0; slot < leafOwner.size(); ++slot) {
+            int i = leafOwner[slot];
             if (i >= 0 && !scheduled[i]) {
                 scheduled[i] = 1;
                 order.push_back(i);
+                orderBody.push_back(snapshot.bodyAt(static_cast<std::uint32_t>(slot)));
             }
         }
         for (int i = 0; i < count; ++i) {
             if (!scheduled[i]) {
                 order.push_back(i);
+                orderBody.push_back(bodies[i]);
             }
         }
         reached.resize(threads);
@@ -209,8 +218,8 @@ public:
             records.reserve(share);
         }
         if (threads == 1) {
-            for (int i : order) {
-                query(0, i);
+            for (int k = 0; k < count; ++k) {
+                query(0, k);
             }
             return;
         }
@@ -224,7 +233,7 @@ public:
 #pragma omp for schedule(dynamic, 64)
             for (int k = 0; k < count; ++k) {
                 try {
-                    query(thread, order[k]);
+                    query(thread, k);
                 } catch (const std::bad_alloc&) {
 #pragma omp atomic write
                     outOfMemory = true;
@@ -235,8 +244,8 @@ public:
             throw std::bad_alloc();
         }
 #else
-        for (int i : order) {
-            query(0, i);
+        for (int k = 0; k < count; ++k) {
+            query(0, k);
         }
 #endif
     }
@@ -296,6 +305,7 @@ private:
     std::vector<char>& touched;
     std::vector<Body*>& outside;
     std::vector<int>& order;
+    std::vector<Body*>& orderBody;
     std::vector<char>& scheduled;
 
     bool touchedElsewhere(Body* body) const {
@@ -304,19 +314,27 @@ private:
     /// Marks a record's leaf field that holds a leaf of a body outside the frame's array.
     static constexpr std::uint32_t outsiderBit = 0x80000000u;
 
-    /// Body i's reached leaves, each record's leaf turned into what phase B looks up: the frame
+    /// The reached leaves of phase A's k-th query (body order[k]), each record's leaf turned
+    /// into what phase B looks up: the frame
     /// index of the leaf's body (its first), or the leaf itself with outsiderBit for a body not
     /// in the array. The queries run in leaf order, so these lookups walk the table of owners
     /// nearly in order, where phase B, in creation order, would jump all over it.
-    void query(int thread, int i) {
+    void query(int thread, int k) {
+        // The body of a query a few places on is fetched meanwhile: in leaf order the bodies
+        // lie anywhere in memory.
+        constexpr int ahead = 4;
+        if (k + ahead < count) {
+            __builtin_prefetch(orderBody[static_cast<std::size_t>(k + ahead)]);
+        }
+        int i = order[static_cast<std::size_t>(k)];
         std::vector<SweepReach>& records = reached[thread];
         std::uint32_t begin = static_cast<std::uint32_t>(records.size());
-        tree.querySweepReached(bodies[i], records);
+        tree.querySweepReached(orderBody[static_cast<std::size_t>(k)], records);
         auto end = static_cast<std::uint32_t>(records.size());
-        for (std::uint32_t k = begin; k < end; ++k) {
-            std::uint32_t leaf = records[k].leaf;
+        for (std::uint32_t r = begin; r < end; ++r) {
+            std::uint32_t leaf = records[r].leaf;
             int owner = leafOwner[leaf];
-            records[k].leaf = owner >= 0 ? static_cast<std::uint32_t>(owner) : leaf | outsiderBit;
+            records[r].leaf = owner >= 0 ? static_cast<std::uint32_t>(owner) : leaf | outsiderBit;
         }
         span[i] = Span{thread, begin, end};
     }
