@@ -1,6 +1,7 @@
 #include "app/FrameLogic.h"
 
 #include "body/CollisionResponse.h"
+#include "spheretree/Growing.h"
 #include "spheretree/QuerySphereTree.h"
 #include "world/World.h"
 
@@ -129,14 +130,16 @@ struct FrameBuffers::Arrays {
     std::vector<int> first;
     /// The frame index of each snapshot leaf's body (-1: not in the array, or not a leaf).
     std::vector<int> leafOwner;
-    /// Per thread: the leaves the queries reached; span[i] says where body i's lie.
+    /// Per thread: the leaves the queries reached (each as BatchedSweeps::query leaves it);
+    /// span[i] says where body i's lie.
     std::vector<std::vector<SweepReach>> reached;
     std::vector<Span> span;
     std::vector<char> touched;
     /// Touched bodies that are in the tree but not in the frame's array.
     std::vector<Body*> outside;
-    /// Phase A's query order, and which bodies it holds already.
+    /// Phase A's query order, with each query's body, and which bodies it holds already.
     std::vector<int> order;
+    std::vector<Body*> orderBody;
     std::vector<char> scheduled;
 };
 
@@ -153,7 +156,8 @@ public:
         : tree(world.getTree()), snapshot(tree.refreshSnapshot()), bodies(bodies), count(count),
           threads(threads), index(arrays.index), first(arrays.first), leafOwner(arrays.leafOwner),
           reached(arrays.reached), span(arrays.span), touched(arrays.touched),
-          outside(arrays.outside), order(arrays.order), scheduled(arrays.scheduled) {
+          outside(arrays.outside), order(arrays.order), orderBody(arrays.orderBody),
+          scheduled(arrays.scheduled) {
         // Everything a frame reads is set here or written before it is read, so arrays left by
         // an earlier frame change nothing.
         index.reset(count);
@@ -166,7 +170,7 @@ public:
         }
         // Lookups only read the index, so the threads share them.
         int slots = static_cast<int>(snapshot.size());
-        leafOwner.assign(static_cast<std::size_t>(slots), -1);
+        assignGrowing(leafOwner, static_cast<std::size_t>(slots), -1);
 #ifdef _OPENMP
 #pragma omp parallel for num_threads(threads) schedule(static) if (threads > 1)
 #endif
@@ -179,19 +183,26 @@ public:
     }
 
     void runPhaseA() {
-        // In the snapshot's leaf order, so that consecutive queries walk the same nodes.
+        // In the snapshot's leaf order, so that consecutive queries walk the same nodes. Each
+        // query's body is taken from the snapshot as it is read in order (a leaf's body is the
+        // body at its owner's index), not from the array, where that order jumps about.
         order.clear();
+        orderBody.clear();
         order.reserve(static_cast<std::size_t>(count));
+        orderBody.reserve(static_cast<std::size_t>(count));
         scheduled.assign(static_cast<std::size_t>(count), 0);
-        for (int i : leafOwner) {
+        for (std::size_t slot = 0; slot < leafOwner.size(); ++slot) {
+            int i = leafOwner[slot];
             if (i >= 0 && !scheduled[i]) {
                 scheduled[i] = 1;
                 order.push_back(i);
+                orderBody.push_back(snapshot.bodyAt(static_cast<std::uint32_t>(slot)));
             }
         }
         for (int i = 0; i < count; ++i) {
             if (!scheduled[i]) {
                 order.push_back(i);
+                orderBody.push_back(bodies[i]);
             }
         }
         reached.resize(threads);
@@ -207,8 +218,8 @@ public:
             records.reserve(share);
         }
         if (threads == 1) {
-            for (int i : order) {
-                query(0, i);
+            for (int k = 0; k < count; ++k) {
+                query(0, k);
             }
             return;
         }
@@ -222,7 +233,7 @@ public:
 #pragma omp for schedule(dynamic, 64)
             for (int k = 0; k < count; ++k) {
                 try {
-                    query(thread, order[k]);
+                    query(thread, k);
                 } catch (const std::bad_alloc&) {
 #pragma omp atomic write
                     outOfMemory = true;
@@ -233,8 +244,8 @@ public:
             throw std::bad_alloc();
         }
 #else
-        for (int i : order) {
-            query(0, i);
+        for (int k = 0; k < count; ++k) {
+            query(0, k);
         }
 #endif
     }
@@ -250,9 +261,15 @@ public:
         const std::vector<SweepReach>& records = reached[s.thread];
         for (std::uint32_t k = s.begin; k < s.end; ++k) {
             const SweepReach& record = records[k];
-            Body* other = snapshot.bodyAt(record.leaf);
-            int owner = leafOwner[record.leaf];
-            bool stale = owner >= 0 ? touched[owner] != 0 : touchedElsewhere(other);
+            // Only a touched body's verdict is tested again, and only a contact needs the body.
+            bool outsider = (record.leaf & outsiderBit) != 0;
+            auto owner = static_cast<int>(record.leaf & ~outsiderBit);
+            Body* other = outsider ? snapshot.bodyAt(record.leaf & ~outsiderBit) : nullptr;
+            bool stale = outsider ? touchedElsewhere(other) : touched[owner] != 0;
+            if (!stale && !record.contact) {
+                continue;
+            }
+            other = outsider ? other : bodies[owner];
             float t = record.time;
             if (stale ? SweptSphere(bodies[i]).contactTime(other, t) : record.contact) {
                 hits.push_back(other);
@@ -288,16 +305,38 @@ private:
     std::vector<char>& touched;
     std::vector<Body*>& outside;
     std::vector<int>& order;
+    std::vector<Body*>& orderBody;
     std::vector<char>& scheduled;
 
     bool touchedElsewhere(Body* body) const {
         return std::find(outside.begin(), outside.end(), body) != outside.end();
     }
-    void query(int thread, int i) {
+    /// Marks a record's leaf field that holds a leaf of a body outside the frame's array.
+    static constexpr std::uint32_t outsiderBit = 0x80000000u;
+
+    /// The reached leaves of phase A's k-th query (body order[k]), each record's leaf turned
+    /// into what phase B looks up: the frame
+    /// index of the leaf's body (its first), or the leaf itself with outsiderBit for a body not
+    /// in the array. The queries run in leaf order, so these lookups walk the table of owners
+    /// nearly in order, where phase B, in creation order, would jump all over it.
+    void query(int thread, int k) {
+        // The body of a query a few places on is fetched meanwhile: in leaf order the bodies
+        // lie anywhere in memory.
+        constexpr int ahead = 4;
+        if (k + ahead < count) {
+            __builtin_prefetch(orderBody[static_cast<std::size_t>(k + ahead)]);
+        }
+        int i = order[static_cast<std::size_t>(k)];
         std::vector<SweepReach>& records = reached[thread];
         std::uint32_t begin = static_cast<std::uint32_t>(records.size());
-        tree.querySweepReached(bodies[i], records);
-        span[i] = Span{thread, begin, static_cast<std::uint32_t>(records.size())};
+        tree.querySweepReached(orderBody[static_cast<std::size_t>(k)], records);
+        auto end = static_cast<std::uint32_t>(records.size());
+        for (std::uint32_t r = begin; r < end; ++r) {
+            std::uint32_t leaf = records[r].leaf;
+            int owner = leafOwner[leaf];
+            records[r].leaf = owner >= 0 ? static_cast<std::uint32_t>(owner) : leaf | outsiderBit;
+        }
+        span[i] = Span{thread, begin, end};
     }
 };
 

@@ -49,23 +49,26 @@ struct Placement {
  * The last containing candidate wins; without one, the last growing candidate; without either,
  * the caller makes a new child on the leaf.
  *
- * feed(offer) calls offer(child, d, index) for each child in list order. The children list
- * feeds it (placeAmongChildren), and so does the query snapshot's copy of the list, with the
- * distances of a block computed in one loop (QuerySnapshot::place); both compute d with
- * distanceScore, so both give the same floats and the same choice.
+ * feed(offer) calls offer(child, d, index, bounding, radius) for each child in list order, where
+ * bounding() says whether the child has the flag Bounding and radius() gives its radius. The
+ * children list feeds it (placeAmongChildren), and so does the query snapshot's copy of the
+ * list, with the distances of a block computed in one loop and the flag and radius read from the
+ * copy (QuerySnapshot::place); both compute d with distanceScore, so both give the same floats and
+ * the same choice.
  */
 template <class Feed> Placement choosePlacement(Feed&& feed) {
     float bestDistance = 1e9f;
     float bestMargin = 0.0f;
     Placement containing, growing;
-    feed([&](TreeNode* child, float d, std::uint32_t index) {
-        // The distance first: the snapshot reads a node only when its score could count.
-        if (!(d < bestDistance) || !(child->flags & TreeNodeFlags::Bounding)) {
+    feed([&](TreeNode* child, float d, std::uint32_t index, auto&& bounding, auto&& radius) {
+        // The distance first: the rest is read only when the score could count, and the node
+        // itself only when it may be grown.
+        if (!(d < bestDistance) || !bounding()) {
             return;
         }
         bestDistance = d;
-        if (d - child->radius < bestMargin) {
-            bestMargin = d - child->radius;
+        if (d - radius() < bestMargin) {
+            bestMargin = d - radius();
             containing = Placement{child, index, false, d};
         } else if (d + child->slack - child->maxRadius < 0.0f) {
             growing = Placement{child, index, true, d};
@@ -79,7 +82,10 @@ inline Placement placeAmongChildren(const TreeNode& parent, const Vector3& cente
     return choosePlacement([&](auto&& offer) {
         std::uint32_t index = 0;
         for (TreeNode* child : parent.children) {
-            offer(child, distanceScore(center, radius, child->center), index++);
+            offer(
+                child, distanceScore(center, radius, child->center), index++,
+                [child] { return (child->flags & TreeNodeFlags::Bounding) != 0; },
+                [child] { return child->radius; });
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include "body/Body.h"
 #include "frustum/Frustum.h"
+#include "spheretree/Growing.h"
 #include "spheretree/TreeNode.h"
 
 #include <algorithm>
@@ -178,6 +179,7 @@ void QuerySnapshot::build(TreeNode* root, int threads) {
     // used (what lies beyond is left from earlier builds and never read): once the tree has
     // reached its size nothing is allocated and nothing filled twice.
     used = 0;
+    innerAllBounding = true;
     append(&root, 1);
     depth = 0;
 #ifdef _OPENMP
@@ -198,7 +200,7 @@ void QuerySnapshot::build(TreeNode* root, int threads) {
         auto spare = values->begin() + static_cast<std::ptrdiff_t>(used);
         std::fill(spare, spare + 8, 0.0f);
     }
-    leafWords.assign(size() / 64 + 2, 0u);
+    assignGrowing(leafWords, size() / 64 + 2, std::uint64_t{0});
     for (std::uint32_t slot = 0; slot < size(); ++slot) {
         leafWords[slot >> 6] |= static_cast<std::uint64_t>(isLeaf(slot)) << (slot & 63u);
     }
@@ -220,6 +222,11 @@ void QuerySnapshot::append(TreeNode* const* copied, std::size_t count) {
         node[slot] = from;
         childBegin[slot] = leaf ? leafMark : 0u;
         childCount[slot] = 0u;
+        innerAllBounding = innerAllBounding && (leaf || isBounding(from));
+        // An inner node's block of children lies elsewhere again; the copy reads it soon.
+        if (!leaf) {
+            __builtin_prefetch(from->children.data());
+        }
     }
 }
 
@@ -277,6 +284,7 @@ std::uint32_t QuerySnapshot::appendTo(Part& into, TreeNode* copied) {
     into.node.push_back(copied);
     into.childBegin.push_back(leaf ? leafMark : 0u);
     into.childCount.push_back(0u);
+    into.innerAllBounding = into.innerAllBounding && (leaf || isBounding(copied));
     return static_cast<std::uint32_t>(into.radius.size() - 1);
 }
 
@@ -366,6 +374,7 @@ void QuerySnapshot::copyOnThreads([[maybe_unused]] TreeNode* root, [[maybe_unuse
         part.childBegin.clear();
         part.childCount.clear();
         part.depth = 0;
+        part.innerAllBounding = true;
     }
     int count = static_cast<int>(subtrees.size());
     bool outOfMemory = false;
@@ -401,6 +410,9 @@ void QuerySnapshot::copyOnThreads([[maybe_unused]] TreeNode* root, [[maybe_unuse
     }
     if (outOfMemory) {
         throw std::bad_alloc();
+    }
+    for (const Part& part : parts) {
+        innerAllBounding = innerAllBounding && part.innerAllBounding;
     }
     std::size_t next = 0;
     std::vector<std::uint32_t> offsets;
@@ -448,7 +460,12 @@ void QuerySnapshot::queryFrustum(const Frustum& frustum, BodyList& bodies, int t
         if (!isLeaf(slot)) {
             return !outside(center(slot), radius[slot]);
         }
-        // Leaves are tested with the body's present sphere, read now.
+        // Leaves are tested with the body's present sphere, read now. The bodies lie anywhere in
+        // memory: that of the leaf a few slots on (most leaves sit together in blocks) is
+        // fetched meanwhile.
+        if (slot + 4 < used) {
+            __builtin_prefetch(body[slot + 4]);
+        }
         Body* leafBody = body[slot];
         float r = leafBody->getRadius();
         Vector3 p = leafBody->getPosition();
@@ -590,10 +607,18 @@ Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float 
                 distances[k] = distanceScore(center, radius, this->center(first + k));
             }
             for (std::uint32_t k = 0; k < n; ++k) {
-                offer(node[first + k], distances[k], first + k);
+                std::uint32_t at = first + k;
+                offer(
+                    node[at], distances[k], at,
+                    [this, at] { return innerAllBounding ? !isLeaf(at) : isBounding(node[at]); },
+                    [this, at] { return this->radius[at]; });
             }
         }
     });
+}
+
+bool QuerySnapshot::isBounding(const TreeNode* copied) {
+    return (copied->flags & TreeNodeFlags::Bounding) != 0;
 }
 
 std::uint32_t QuerySnapshot::childSlot(std::uint32_t slot, const TreeNode* child) const {

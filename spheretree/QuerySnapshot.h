@@ -65,11 +65,15 @@ public:
     void querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
 
     /// The placement rule (Placement.h) over the block of the node at slot, for a leaf with the
-    /// given sphere; the chosen child's index is its slot. The children's centres come from the
-    /// copy, everything else from the nodes themselves, so it chooses what the rule over the
-    /// children list chooses while the node's bounding children are those copied, in the same
-    /// order, with the same centres.
+    /// given sphere; the chosen child's index is its slot. The children's centres, radii and
+    /// which of them are bounding nodes come from the copy, what a growth needs from the nodes
+    /// themselves, so it chooses what the rule over the children list chooses while the node's
+    /// bounding children are those copied, in the same order, with the same centres and radii
+    /// (setRadius keeps a grown node's).
     Placement place(std::uint32_t slot, const Vector3& center, float radius) const;
+    /// The radius of the node copied at slot becomes radius: the tree's update grows a copied
+    /// node and places further leaves from the copy before it is rebuilt.
+    void setRadius(std::uint32_t slot, float radius) { this->radius[slot] = radius; }
     /// The node copied at slot.
     TreeNode* nodeAt(std::uint32_t slot) const { return node[slot]; }
     /// The slot of child in the block of the node at slot; noSlot if the copy has it not there.
@@ -105,6 +109,9 @@ private:
     /// Levels of blocks below the root's.
     std::size_t depth = 0;
     bool vectorised = true;
+    /// Whether every inner node copied has the flag Bounding (so placement reads that from the
+    /// leaf bits), as in every tree the update keeps.
+    bool innerAllBounding = true;
 
     /// Entries of the arrays that the last build wrote (the one in progress, during a build).
     std::size_t used = 0;
@@ -126,6 +133,7 @@ private:
         std::vector<TreeNode*> node;
         std::vector<std::uint32_t> childBegin, childCount;
         std::size_t depth = 0;
+        bool innerAllBounding = true;
     };
     /// A subtree copied on a thread: the node whose block it starts with, and where its copy
     /// lies among the parts.
@@ -138,6 +146,7 @@ private:
     std::vector<Part> parts;
     std::vector<Subtree> subtrees;
 
+    static bool isBounding(const TreeNode* copied);
     /// Appends node to a part's arrays; returns its index there.
     static std::uint32_t appendTo(Part& into, TreeNode* node);
     /// copyChildren into a part: the block of node's children (node being at slot, at depth

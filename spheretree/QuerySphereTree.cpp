@@ -2,6 +2,7 @@
 
 #include "body/Body.h"
 #include "frustum/Frustum.h"
+#include "spheretree/Growing.h"
 #include "spheretree/SweepVisitor.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ void QuerySphereTree::update() {
     checkNotDrawing(drawing, "update");
     if (snapshotState == SnapshotState::Exact) {
         snapshotState = SnapshotState::Placing;
-        gainedChild.assign(snapshot.size(), 0);
+        assignGrowing(gainedChild, snapshot.size(), char{0});
     }
     SphereTree::update();
     snapshotState = SnapshotState::Stale;
@@ -105,6 +106,9 @@ void QuerySphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
             slot = copied ? chosen.index : snapshot.childSlot(slot, chosen.child);
         }
         parent = takePlacement(leaf, parent, chosen);
+        if (chosen.grow && slot != QuerySnapshot::noSlot) {
+            snapshot.setRadius(slot, parent->radius);
+        }
     }
     attachLeaf(leaf, parent);
 }

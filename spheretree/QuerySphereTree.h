@@ -113,8 +113,9 @@ private:
      * its first recompute or removal: until then the bounding nodes change only by placement,
      * which grows radii and adds children (leaves, and new bounding nodes), while the update's
      * first phase only detaches leaves. So the copy still holds every copied bounding node's
-     * centre and, for a node that has gained no bounding child, its bounding children in list
-     * order, which is all the rule needs beside what it reads from the nodes themselves
+     * centre, its radius (a growth writes the new one into the copy too) and, for a node that
+     * has gained no bounding child, its bounding children in list order, which is all the rule
+     * needs beside what a growth reads from the nodes themselves
      * (QuerySnapshot::place). Below a node that gained one (marked in gainedChild, by slot), or
      * one made in this update, placement scans the children lists instead. Anything else, and
      * the end of the update, leaves it Stale: the next query rebuilds it.

@@ -14,7 +14,7 @@ SphereTree::SphereTree(float rootRadius, float maxLevels, float radiusDivisor, f
     setSlackScale(slackScale);
     setMaxLevel(static_cast<int>(maxLevels));
 
-    root = new TreeNode(nullptr, 0);
+    root = nodes.make(nullptr, 0);
     root->maxRadius = rootRadius;
     root->radius = rootRadius;
     root->flags |= TreeNodeFlags::Root | TreeNodeFlags::Bounding;
@@ -22,27 +22,7 @@ SphereTree::SphereTree(float rootRadius, float maxLevels, float radiusDivisor, f
     root->slack = rootSlack;
 }
 
-SphereTree::~SphereTree() {
-    // The hierarchy holds the attached leaves, escaped ones included; waiting leaves hang nowhere
-    // yet and stranded ones were cut loose, so those are freed on their own, before the walk
-    // frees the attached ones that the list of retired leaves also names.
-    for (TreeNode* leaf : retiredLeaves) {
-        if (leaf->parent == nullptr) {
-            delete leaf;
-        }
-    }
-    for (TreeNode* leaf : integrateQueue) {
-        delete leaf;
-    }
-    destroySubtree(root);
-}
-
-void SphereTree::destroySubtree(TreeNode* node) {
-    for (TreeNode* child : node->children) {
-        destroySubtree(child);
-    }
-    delete node;
-}
+SphereTree::~SphereTree() = default;
 
 std::size_t SphereTree::countNodes() const {
     auto stranded = std::count_if(retiredLeaves.begin(), retiredLeaves.end(),
@@ -59,7 +39,7 @@ std::size_t SphereTree::countSubtree(const TreeNode* node) {
 }
 
 void SphereTree::insert(Body* body) {
-    TreeNode* leaf = new TreeNode(nullptr, 0);
+    TreeNode* leaf = nodes.make(nullptr, 0);
     leaf->body = body;
     // The present sphere: the leaf is refreshed to the swept sphere before it is placed.
     leaf->radius = body->getRadius();
@@ -149,7 +129,7 @@ void SphereTree::removeNode(TreeNode* node) {
             this->removeNode(child);
         }
     }
-    delete node;
+    nodes.release(node);
 }
 
 TreeNode* SphereTree::getRoot() {
@@ -327,9 +307,12 @@ void SphereTree::integrateNode(TreeNode* leaf, TreeNode* parent) {
 
 TreeNode* SphereTree::takePlacement(TreeNode* leaf, TreeNode* parent, const Placement& chosen) {
     if (chosen.child == nullptr) {
-        TreeNode* created = new TreeNode(nullptr, 0);
-        // Room for a few children at once rather than a new block for each of the first ones.
-        created->children.reserve(4);
+        TreeNode* created = nodes.make(nullptr, 0);
+        // Room for a few children at once rather than a new block for each of the first ones
+        // (a node taken over from a removed one has it already).
+        if (created->children.capacity() < 4) {
+            created->children.reserve(4);
+        }
         parent->addChild(created);
         created->initBounding(parent, TreeNodeFlags::Bounding, leaf->center);
         return created;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "spheretree/NodePool.h"
 #include "spheretree/Placement.h"
 #include "spheretree/ThreadBudget.h"
 #include "spheretree/TreeNode.h"
@@ -79,9 +80,12 @@ public:
     std::size_t countNodes() const;
 
 protected:
-    // Not virtual: a tree is destroyed as the concrete tree it is.
+    // Not virtual: a tree is destroyed as the concrete tree it is. The pool frees every node the
+    // tree made, wherever it hangs.
     ~SphereTree();
 
+    /// Every node the tree makes: the root, the leaves and the bounding nodes.
+    NodePool nodes;
     TreeNode* root;
     TreeNodeList recomputeQueue;
     TreeNodeList integrateQueue;
@@ -131,7 +135,6 @@ private:
     /// Takes a leaf about to be destroyed off its list and out of leavesOfBody.
     void forgetLeaf(TreeNode* leaf);
     void strandLeaf(TreeNode* leaf);
-    static void destroySubtree(TreeNode* node);
     static std::size_t countSubtree(const TreeNode* node);
 };
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace spheres;
 
 TEST(QuerySnapshotTest, EveryOperationThatChangesTheTreeIsSeenByTheNextQuery) {
@@ -66,6 +68,8 @@ TEST(QuerySnapshotTest, CopiesOnThreadsAreTheOneThreadCopyOnThousandsOfSmallTree
     int wide = 0, narrow = 0;
     for (std::uint32_t seed = 1; seed <= 1500; ++seed) {
         TestDraws draw{SceneRandom(seed)};
+        // The tree frees only the nodes it made; this one outlives it.
+        std::unique_ptr<TreeNode> empty;
         TreeScene scene;
         static const float extents[] = {500.0f, 20000.0f, 300000.0f};
         float extent = extents[draw.index(3)];
@@ -86,8 +90,8 @@ TEST(QuerySnapshotTest, CopiesOnThreadsAreTheOneThreadCopyOnThousandsOfSmallTree
             if (child->flags & TreeNodeFlags::Leaf || draw.index(3) != 0) {
                 continue;
             }
-            TreeNode* empty = new TreeNode(nullptr, 0);
-            child->addChild(empty);
+            empty = std::make_unique<TreeNode>(nullptr, 0);
+            child->addChild(empty.get());
             empty->initBounding(child, TreeNodeFlags::Bounding, Vector3::zero);
             break;
         }

@@ -1,10 +1,12 @@
 // remove frees leaves that left the list of leaves, and bodies the tree does not accept die.
+#include "spheretree/NodePool.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
+#include <tuple>
 
 using namespace spheres;
 
@@ -88,4 +90,47 @@ TEST(SphereTreeMembershipTest, BodiesWithoutFiniteNonNegativeRadiusDieAndAreCutL
             EXPECT_EQ(scene.tree.countNodes(), 7u);
         }
     }
+}
+
+TEST(SphereTreeMembershipTest, RemovedNodesAreTakenOverAsNewOnes) {
+    {
+        SCOPED_TRACE("the pool: a node given back returns as new, with its children's room");
+        NodePool pool;
+        SphereBody body(Vector3::zero, 1.0f);
+        TreeNode* node = pool.make(nullptr, TreeNodeFlags::Leaf);
+        TreeNode other(nullptr, 0);
+        node->children = {&other, &other, &other};
+        node->fit = node->maxRadius = node->radius = node->slack = 2.0f;
+        node->center = Vector3(1.0f, 2.0f, 3.0f);
+        node->level = 4;
+        node->body = &body;
+        pool.release(node);
+        EXPECT_EQ(pool.inUse(), 0u);
+        TreeNode* again = pool.make(&other, TreeNodeFlags::Bounding);
+        TreeNode fresh(&other, TreeNodeFlags::Bounding);
+        ASSERT_EQ(again, node) << "the latest node given back is the first taken";
+        EXPECT_TRUE(again->children.empty() && again->children.capacity() >= 3);
+        EXPECT_EQ(std::make_tuple(again->fit, again->flags, again->maxRadius, again->radius,
+                                  again->center.x, again->center.y, again->center.z, again->level,
+                                  again->slack, again->parent, again->body),
+                  std::make_tuple(fresh.fit, fresh.flags, fresh.maxRadius, fresh.radius,
+                                  fresh.center.x, fresh.center.y, fresh.center.z, fresh.level,
+                                  fresh.slack, fresh.parent, fresh.body));
+        EXPECT_NE(pool.make(nullptr, 0), node);
+        EXPECT_EQ(pool.inUse(), 2u);
+    }
+    SCOPED_TRACE("a tree: the chain of a removed body is taken over by the next one's");
+    ResidentScene scene;
+    TreeNode* far = scene.add(300000.0f, 10.0f);
+    ASSERT_EQ(scene.update(), "");
+    ASSERT_EQ(scene.tree.countNodes(), 13u) << "a second chain of five nodes and a leaf";
+    scene.tree.remove(far->body);
+    ASSERT_EQ(scene.update(), "");
+    ASSERT_EQ(scene.tree.countNodes(), 7u);
+    TreeNode* next = scene.add(-300000.0f, 10.0f);
+    EXPECT_EQ(scene.update(), "");
+    EXPECT_TRUE(scene.tree.countNodes() == 13u && next->level == 6);
+    TreeNode* near = scene.add(-300400.0f, 10.0f);
+    EXPECT_EQ(scene.update(), "");
+    EXPECT_TRUE(scene.tree.countNodes() == 14u && near->parent == next->parent);
 }
