@@ -71,7 +71,7 @@ private:
     SimulationClock& clock;
     HeadsUp& headsUp;
     bool escaped = false;
-    /// What the last picture was made from.
+    /// What the last picture was made from; picture is its made() once filled.
     struct PictureSource {
         unsigned long picture = 0;
         CameraMatrices shown{}, query{};
