@@ -72,6 +72,7 @@ double now() {
 // A normal end (Escape, the last frame, the window closed): the outputs are put in place, with
 // the screenshot of picture if given; returns status, or 3 when an output could not be written.
 int closeView(int status, const unsigned char* picture = nullptr) {
+    controller->finishFrames();
     std::string error = session->closeOutputs(picture, windowWidth, windowHeight);
     if (!error.empty()) {
         std::fprintf(stderr, "sphere-view: %s; no file replaced\n", error.c_str());
@@ -88,6 +89,9 @@ int closeView(int status, const unsigned char* picture = nullptr) {
 
 // A refused request or a lost display is an error, and no file is replaced.
 int displayFailed(const std::string& message) {
+    if (controller != nullptr) {
+        controller->finishFrames();
+    }
     if (session != nullptr) {
         session->discardTrace();
     }
@@ -147,12 +151,12 @@ void idle() {
     }
     // Interrupted or terminated: the files named are left as they were.
     if (int signal = StopSignals::received()) {
+        controller->finishFrames();
         session->discardTrace();
         std::fprintf(stderr, "sphere-view: stopped by signal %d after frame %d; no file replaced\n",
                      signal, session->frame());
         std::exit(StopSignals::exitStatus(signal));
     }
-    controller->runDueFrames(now(), windowWidth, windowHeight);
     glutPostRedisplay();
 }
 
@@ -191,6 +195,9 @@ void drawLegend() {
     }
 }
 
+// The heads-up text, made while no frame runs aside: it reads the scene.
+std::vector<std::string> headsUpLines;
+
 void drawHeadsUp() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -198,8 +205,7 @@ void drawHeadsUp() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
-    std::vector<std::string> lines =
-        headsUp.lines(*session, *simClock, controller->headsUpDrawing(picture));
+    const std::vector<std::string>& lines = headsUpLines;
     std::size_t widest = 0;
     for (const std::string& line : lines) {
         widest = std::max(widest, line.size());
@@ -237,8 +243,19 @@ void display() {
         glutPostRedisplay();
         return;
     }
+    // The frames due run beside the drawing, from the scene this picture shows; while they run,
+    // pictures of that scene are drawn again as long as the camera and controls stay.
+    controller->collectFrames();
     CameraMatrices shown =
         controller->makePicture(picture, windowWidth, windowHeight, windowHeight);
+    bool settled = !controller->framesRunning();
+    bool last = settled && options.framesGiven && session->frame() >= options.frames;
+    if (settled) {
+        headsUpLines = headsUp.lines(*session, *simClock, controller->headsUpDrawing(picture));
+        if (!last) {
+            controller->startDueFrames(now(), windowWidth, windowHeight);
+        }
+    }
     renderer.draw(picture, shown, windowWidth, windowHeight);
     drawHeadsUp();
     glFinish();
@@ -246,7 +263,6 @@ void display() {
     double ended = now();
     headsUp.pictureDrawn(ended - started, ended);
 
-    bool last = options.framesGiven && session->frame() >= options.frames;
     std::vector<unsigned char> picture;
     if (last && !options.screenshotPath.empty()) {
         picture = readPicture();

@@ -42,18 +42,26 @@ ViewController::ViewController(const ViewOptions& options, ViewSession& session,
     : escape([this] { escaped = true; }), options(options), session(session), clock(clock),
       headsUp(headsUp) {}
 
+ViewController::~ViewController() {
+    if (aside.thread.joinable()) {
+        aside.thread.join();
+    }
+}
+
 void ViewController::press(unsigned char key) {
-    // Escape before any binding is looked at.
+    // Escape before any binding is looked at; the picture's own keys need no wait for frames
+    // running aside, every other key may read or change the scene.
+    const ViewKey* viewKey = key == 27 ? nullptr : findViewKey(key);
+    if (viewKey && controls.apply(*viewKey)) {
+        return;
+    }
+    finishFrames();
     if (key == 27) {
         escape();
         return;
     }
-    const ViewKey* viewKey = findViewKey(key);
     if (!viewKey) {
         handleKey(key, 0, 0);
-        return;
-    }
-    if (controls.apply(*viewKey)) {
         return;
     }
     switch (viewKey->action) {
@@ -95,20 +103,75 @@ void ViewController::pressDueKeys() {
     }
 }
 
-void ViewController::runDueFrames(double now, int width, int height) {
+int ViewController::framesDue(double now) {
     if (escaped) {
-        return;
+        return 0;
     }
     int due = clock.framesDue(now, session.lastFrameSeconds());
     if (options.framesGiven) {
         due = std::min(due, options.frames - session.frame());
     }
-    bool frozen = clock.frozen();
-    for (int i = 0; i < due && clock.frozen() == frozen && !escaped; ++i) {
+    return due;
+}
+
+void ViewController::runFrames(int count, bool frozen, int width, int height) {
+    for (int i = 0; i < count && clock.frozen() == frozen && !escaped; ++i) {
         CameraMatrices m = shownCamera(width, height, true);
         session.runFrame(MatrixFrustum(m.projection, m.modelview));
         headsUp.frameSimulated(session.lastFrameSeconds());
         pressDueKeys();
+    }
+}
+
+void ViewController::runDueFrames(double now, int width, int height) {
+    finishFrames();
+    runFrames(framesDue(now), clock.frozen(), width, height);
+}
+
+void ViewController::startDueFrames(double now, int width, int height) {
+    if (framesRunning()) {
+        return;
+    }
+    int due = framesDue(now);
+    if (due <= 0) {
+        return;
+    }
+    aside.due = due;
+    aside.frozen = clock.frozen();
+    aside.width = width;
+    aside.height = height;
+    aside.revision = session.revision();
+    aside.recorded = session.sweep().recorded();
+    aside.seconds.clear();
+    aside.ended = false;
+    CameraMatrices m = shownCamera(width, height, true);
+    aside.thread = std::thread([this, m] {
+        MatrixFrustum frustum(m.projection, m.modelview);
+        // A replayed key due after a frame is pressed before the next one, by finishFrames.
+        for (int i = 0; i < aside.due && !(i > 0 && session.keysDue()); ++i) {
+            session.runFrame(frustum);
+            aside.seconds.push_back(session.lastFrameSeconds());
+        }
+        aside.ended = true;
+    });
+}
+
+void ViewController::finishFrames() {
+    if (!framesRunning()) {
+        return;
+    }
+    aside.thread.join();
+    for (double seconds : aside.seconds) {
+        headsUp.frameSimulated(seconds);
+    }
+    pressDueKeys();
+    runFrames(aside.due - static_cast<int>(aside.seconds.size()), aside.frozen, aside.width,
+              aside.height);
+}
+
+void ViewController::collectFrames() {
+    if (framesRunning() && aside.ended) {
+        finishFrames();
     }
 }
 
@@ -122,6 +185,7 @@ void ViewController::mousePressed(MouseButton button, int x, int y) {
 
 void ViewController::mouseReleased(MouseButton button, int x, int y, int width, int height) {
     if (button == MouseButton::Left && mouse.pressed && mouse.button == button && !mouse.dragged) {
+        finishFrames();
         CameraMatrices m = shownCamera(width, height, false);
         Ray ray = mouseRay(m.projection, m.modelview, width, height, x, y);
         session.selectBody(pickBody(world->getTree(), ray));
@@ -169,7 +233,9 @@ CameraMatrices ViewController::shownCamera(int width, int height, bool forQuery)
 }
 
 ViewController::PictureSource ViewController::pictureSource(const ViewPicture& picture, int width,
-                                                            int height, int pixelHeight) const {
+                                                            int height, int pixelHeight,
+                                                            unsigned long revision,
+                                                            bool recorded) const {
     PictureSource source;
     source.picture = picture.made();
     source.shown = shownCamera(width, height, false);
@@ -177,9 +243,9 @@ ViewController::PictureSource ViewController::pictureSource(const ViewPicture& p
     source.width = width;
     source.height = height;
     source.pixelHeight = pixelHeight;
-    source.revision = session.revision();
+    source.revision = revision;
     for (int level = 0; level < LevelLegend::levelCount; ++level) {
-        source.styles[level] = controls.levels.style(level, session.sweep().recorded());
+        source.styles[level] = controls.levels.style(level, recorded);
     }
     source.slabAt = controls.slab.position();
     source.shells = controls.shells;
@@ -188,7 +254,13 @@ ViewController::PictureSource ViewController::pictureSource(const ViewPicture& p
 
 CameraMatrices ViewController::makePicture(ViewPicture& picture, int width, int height,
                                            int pixelHeight) {
-    PictureSource source = pictureSource(picture, width, height, pixelHeight);
+    // While frames run aside the scene is theirs: the picture made before they started is kept
+    // if nothing else changed, else they are waited for.
+    bool running = framesRunning();
+    PictureSource source =
+        running ? pictureSource(picture, width, height, pixelHeight, aside.revision, aside.recorded)
+                : pictureSource(picture, width, height, pixelHeight, session.revision(),
+                                session.sweep().recorded());
     const PictureSource& last = lastPicture;
     bool same = last.picture != 0 && source.picture == last.picture &&
                 std::memcmp(&source.shown, &last.shown, sizeof source.shown) == 0 &&
@@ -201,6 +273,11 @@ CameraMatrices ViewController::makePicture(ViewPicture& picture, int width, int 
     }
     if (same) {
         return source.shown;
+    }
+    if (running) {
+        finishFrames();
+        source = pictureSource(picture, width, height, pixelHeight, session.revision(),
+                               session.sweep().recorded());
     }
     lastPicture = source;
     MatrixFrustum bodyFrustum(source.query.projection, source.query.modelview);

@@ -4,7 +4,10 @@
 #include "view/PictureControls.h"
 #include "view/ViewCamera.h"
 
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 namespace spheres {
 
@@ -26,6 +29,10 @@ public:
     /// all four outlive the controller.
     ViewController(const ViewOptions& options, ViewSession& session, SimulationClock& clock,
                    HeadsUp& headsUp);
+    ViewController(const ViewController&) = delete;
+    ViewController& operator=(const ViewController&) = delete;
+    /// Waits for frames still running aside.
+    ~ViewController();
 
     /// What the keys change in the picture alone.
     PictureControls controls;
@@ -40,6 +47,20 @@ public:
     /// shown in a width x height view; a replayed key that freezes, thaws or stops the view
     /// leaves the rest for later.
     void runDueFrames(double now, int width, int height);
+    /// The window's way of running them: the frames due at time now (as runDueFrames, with the
+    /// frustum of the camera shown now) run on a thread of their own while the window draws the
+    /// picture made before they started. Nothing starts while frames run aside already.
+    /// Until finishFrames, only the picture's controls and the camera may change: every call
+    /// below that reads or changes the scene waits for them first, and makePicture keeps the
+    /// last picture if it can and waits otherwise.
+    void startDueFrames(double now, int width, int height);
+    /// Waits for the frames running aside and counts them; the replayed keys due after them are
+    /// pressed, and the frames a key left for later run here. Nothing while none run.
+    void finishFrames();
+    /// finishFrames, if the frames running aside have ended; returns at once otherwise.
+    void collectFrames();
+    /// Frames were started aside and finishFrames has not been called since.
+    bool framesRunning() const { return aside.thread.joinable(); }
     /// Escape stopped the simulation (by default) and no reset followed.
     bool stopped() const { return escaped; }
     /// Aims the orbit camera at the alive bodies.
@@ -82,7 +103,21 @@ private:
         bool shells = false;
     } lastPicture;
     PictureSource pictureSource(const ViewPicture& picture, int width, int height,
-                                int pixelHeight) const;
+                                int pixelHeight, unsigned long revision, bool recorded) const;
+    /// Frames started aside: how many, with which frustum and what the scene was when they
+    /// started; the thread writes seconds and ended, read once it has ended.
+    struct Aside {
+        std::thread thread;
+        std::atomic<bool> ended{false};
+        int due = 0;
+        bool frozen = false;
+        int width = 0, height = 0;
+        unsigned long revision = 0;
+        bool recorded = false;
+        std::vector<double> seconds;
+    } aside;
+    int framesDue(double now);
+    void runFrames(int count, bool frozen, int width, int height);
     struct Mouse {
         bool pressed = false;
         MouseButton button = MouseButton::Left;

@@ -60,6 +60,10 @@ public:
     void runFrame(const Frustum& frustum);
     /// The presses of --keys due after the current frame, each returned once.
     std::vector<unsigned char> takeDueKeys();
+    /// A press of --keys is due after the current frame.
+    bool keysDue() const {
+        return nextKey < options.keys.size() && options.keys[nextKey].afterFrame <= frameNumber;
+    }
 
     /// Selects body index (-1: none) and writes the selection line.
     void select(int index);
