@@ -162,6 +162,70 @@ TEST(ViewSessionTest, ControllerRunsTheFramesDueAndCarriesOutTheKeys) {
     EXPECT_EQ(escapes, 1);
 }
 
+// The window runs the frames due on a thread of their own: the same frames, lines and key
+// presses as run in place, with batches of frames that a replayed key cuts (a freeze after
+// frame 4 in the middle of a batch, a selection after frame 9); while they run the picture made
+// before them is kept, and a change of camera waits for them.
+TEST(ViewSessionTest, FramesRunAsideAreTheFramesRunInPlace) {
+    auto script = [](bool aside) {
+        ViewOptions options = sessionOptions("4:f,9:n");
+        options.rate = 10.0;
+        std::FILE* out = std::tmpfile();
+        ViewSession session(options, out);
+        SimulationClock clock(options.rate);
+        HeadsUp headsUp;
+        ViewController controller(options, session, clock, headsUp);
+        controller.pressDueKeys();
+        auto run = [&](double now) {
+            if (aside) {
+                controller.startDueFrames(now, 640, 480);
+                controller.finishFrames();
+            } else {
+                controller.runDueFrames(now, 640, 480);
+            }
+        };
+        std::string frames;
+        for (double now : {0.0, 0.1, 0.8, 1.0, 1.05}) {
+            run(now);
+            frames += std::to_string(session.frame()) + " ";
+        }
+        controller.press('f');
+        for (double now : {2.0, 2.3, 3.0}) {
+            run(now);
+            frames += std::to_string(session.frame()) + " ";
+        }
+        EXPECT_EQ(headsUp.simulated(), session.frame());
+        return frames + readAll(out);
+    };
+    std::string inPlace = script(false);
+    EXPECT_EQ(inPlace.substr(0, 17), "0 1 4 4 4 4 7 14 ");
+    EXPECT_NE(inPlace.find("selected 0 at "), std::string::npos);
+    EXPECT_EQ(script(true), inPlace);
+
+    ViewOptions options = sessionOptions("");
+    options.rate = 0.0;
+    ViewSession session(options, std::tmpfile());
+    SimulationClock clock(0.0);
+    HeadsUp headsUp;
+    ViewController controller(options, session, clock, headsUp);
+    ViewPicture picture;
+    session.setDebugDraw(&picture);
+    controller.frameBodies();
+    controller.makePicture(picture, 640, 480, 480);
+    unsigned long made = picture.made();
+    controller.startDueFrames(0.0, 640, 480);
+    EXPECT_TRUE(controller.framesRunning());
+    controller.startDueFrames(0.0, 640, 480);
+    controller.makePicture(picture, 640, 480, 480);
+    EXPECT_EQ(picture.made(), made);
+    controller.wheelTurned(1);
+    controller.makePicture(picture, 640, 480, 480);
+    EXPECT_NE(picture.made(), made);
+    EXPECT_FALSE(controller.framesRunning());
+    EXPECT_EQ(session.frame(), 1);
+    EXPECT_EQ(headsUp.simulated(), 1);
+}
+
 // A picture asked for again keeps its spheres only while nothing it shows has changed: a frame,
 // a selection, a key, the camera, the window's size, or another begin() of the picture.
 TEST(ViewSessionTest, APictureIsMadeAgainOnlyWhenWhatItShowsChanged) {
