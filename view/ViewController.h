@@ -102,8 +102,8 @@ private:
         int slabAt = 0;
         bool shells = false;
     } lastPicture;
-    PictureSource pictureSource(const ViewPicture& picture, int width, int height,
-                                int pixelHeight, unsigned long revision, bool recorded) const;
+    PictureSource pictureSource(const ViewPicture& picture, int width, int height, int pixelHeight,
+                                unsigned long revision, bool recorded) const;
     /// Frames started aside: how many, with which frustum and what the scene was when they
     /// started; the thread writes seconds and ended, read once it has ended.
     struct Aside {

@@ -321,6 +321,26 @@ void main() {
 }
 )";
 
+// The faint layer over the whole viewport: one triangle that covers it, its texture smoothly
+// enlarged; its colours are already weighted by their opacity. Its lines, one pixel of the layer
+// wide, are two of the window's: at 0.7 of their opacity they weigh about what they did.
+const char* const layerVertex = R"(
+out vec2 vTexel;
+void main() {
+    vTexel = aMesh.xy * 0.5 + 0.5;
+    gl_Position = vec4(aMesh.xy, 0.0, 1.0);
+}
+)";
+
+const char* const layerFragment = R"(
+uniform sampler2D uLayer;
+in vec2 vTexel;
+layout(location = 0) out vec4 fragColour;
+void main() {
+    fragColour = 0.7 * texture(uLayer, vTexel);
+}
+)";
+
 bool compile(GLuint shader, const char* const* parts, int count, std::string& error) {
     glShaderSource(shader, count, parts, nullptr);
     glCompileShader(shader);
@@ -402,7 +422,8 @@ bool ViewRenderer::init(std::string& error) {
           Source{&rings, "", ringVertex, ringFragment},
           Source{&points[0], "#define BODY\n", pointVertex, pointFragment},
           Source{&points[1], "#define SILHOUETTE\n", pointVertex, pointFragment},
-          Source{&line, "", lineVertex, lineFragment}}) {
+          Source{&line, "", lineVertex, lineFragment},
+          Source{&layer, "", layerVertex, layerFragment}}) {
         GLuint id = link(source.define, source.vertex, source.fragment, error);
         if (id == 0) {
             return false;
@@ -455,6 +476,17 @@ bool ViewRenderer::init(std::string& error) {
     glBindVertexArray(pointArray);
     glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer);
     sphereAttributes(sizeof(DrawnSphere), 0, 0);
+
+    // The layer's triangle, in clip coordinates (a compatibility context draws nothing without
+    // an array at attribute 0).
+    const float cover[6] = {-1.0f, -1.0f, 3.0f, -1.0f, -1.0f, 3.0f};
+    glGenVertexArrays(1, &layerArray);
+    glBindVertexArray(layerArray);
+    glGenBuffers(1, &layerBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, layerBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof cover, cover, GL_STATIC_DRAW);
+    glEnableVertexAttribArray(Mesh);
+    glVertexAttribPointer(Mesh, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), at(0));
 
     glGenVertexArrays(1, &lineArray);
     glBindVertexArray(lineArray);
@@ -540,6 +572,46 @@ void ViewRenderer::drawPoints(const std::vector<DrawnSphere>& spheres, bool bodi
     glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(spheres.size()));
 }
 
+bool ViewRenderer::prepareLayer() {
+    if (layerFramebuffer != 0 && layerWidth == width && layerHeight == height) {
+        return true;
+    }
+    if (layerFramebuffer == 0) {
+        glGenFramebuffers(1, &layerFramebuffer);
+        glGenTextures(1, &layerTexture);
+        glGenRenderbuffers(1, &layerDepth);
+    }
+    glBindTexture(GL_TEXTURE_2D, layerTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindRenderbuffer(GL_RENDERBUFFER, layerDepth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, layerFramebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, layerTexture, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, layerDepth);
+    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    layerWidth = complete ? width : 0;
+    layerHeight = complete ? height : 0;
+    return complete;
+}
+
+void ViewRenderer::drawBodies(const ViewPicture& picture) {
+    drawPoints(picture.bodies(ViewPicture::Point), true);
+    drawSquares(picture.bodies(ViewPicture::Square), Body);
+}
+
+void ViewRenderer::drawFaint(const ViewPicture& picture) {
+    drawPoints(picture.silhouettes(false, ViewPicture::Point), false);
+    drawSquares(picture.silhouettes(false, ViewPicture::Square), Silhouette);
+    drawRings(picture.silhouettes(false, ViewPicture::Ring));
+}
+
 void ViewRenderer::draw(const ViewPicture& picture, const CameraMatrices& shown, int pixelsWide,
                         int pixelsHigh) {
     camera = &shown;
@@ -557,13 +629,53 @@ void ViewRenderer::draw(const ViewPicture& picture, const CameraMatrices& shown,
 
     // The bodies first: they fill the depth buffer that the bounding spheres are tested against,
     // without hiding one another. Then the faint spheres, the shells and the strong spheres.
-    drawPoints(picture.bodies(ViewPicture::Point), true);
-    drawSquares(picture.bodies(ViewPicture::Square), Body);
+    drawBodies(picture);
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
-    drawPoints(picture.silhouettes(false, ViewPicture::Point), false);
-    drawSquares(picture.silhouettes(false, ViewPicture::Square), Silhouette);
-    drawRings(picture.silhouettes(false, ViewPicture::Ring));
+    bool anyFaint = false;
+    for (int size = 0; size < ViewPicture::sizeCount; ++size) {
+        anyFaint = anyFaint ||
+                   !picture.silhouettes(false, static_cast<ViewPicture::SphereSize>(size)).empty();
+    }
+    width = (pixelsWide + 1) / 2;
+    height = (pixelsHigh + 1) / 2;
+    if (anyFaint && prepareLayer()) {
+        // The layer: the bodies' depth alone, then the faint levels blended over clear black,
+        // their colours weighted by their opacity as they are added.
+        glBindFramebuffer(GL_FRAMEBUFFER, layerFramebuffer);
+        glViewport(0, 0, width, height);
+        const GLfloat clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        const GLfloat far = 1.0f;
+        glDepthMask(GL_TRUE);
+        glClearBufferfv(GL_COLOR, 0, clear);
+        glClearBufferfv(GL_DEPTH, 0, &far);
+        glDisable(GL_BLEND);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        drawBodies(picture);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDepthMask(GL_FALSE);
+        glEnable(GL_BLEND);
+        glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        drawFaint(picture);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        width = pixelsWide;
+        height = pixelsHigh;
+        glViewport(0, 0, width, height);
+        // Laid over the bodies, with nothing to test its depth against.
+        glDisable(GL_DEPTH_TEST);
+        glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        glUseProgram(layer.id);
+        glBindTexture(GL_TEXTURE_2D, layerTexture);
+        glBindVertexArray(layerArray);
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glEnable(GL_DEPTH_TEST);
+    } else {
+        width = pixelsWide;
+        height = pixelsHigh;
+        drawFaint(picture);
+    }
     drawSquares(picture.shells(), Shell);
     drawPoints(picture.silhouettes(true, ViewPicture::Point), false);
     drawSquares(picture.silhouettes(true, ViewPicture::Square), Silhouette);

@@ -27,10 +27,13 @@ public:
     /// Compiles the shaders and makes the buffers in the current context; false, with the
     /// compiler's or linker's message in error, when it cannot.
     bool init(std::string& error);
-    /// Draws picture seen through camera into the current viewport of width x height pixels,
-    /// over what is there (the caller clears). Leaves depth testing on, depth writes on,
-    /// blending off and no program, vertex array or buffer bound, so that a caller may draw
-    /// text with whatever it likes afterwards.
+    /// Draws picture seen through camera into the viewport (0, 0, width, height) of the window's
+    /// framebuffer, over what is there (the caller clears). The faint levels are drawn at half
+    /// the resolution into a layer of their own, then laid over the bodies: they are most of the
+    /// pixels a software renderer covers, and a faint line hardly changes for being soft.
+    /// Leaves depth testing on, depth writes on, blending off (its function the usual
+    /// source-alpha one) and no program, vertex array, buffer or texture bound, so that a
+    /// caller may draw text with whatever it likes afterwards.
     void draw(const ViewPicture& picture, const CameraMatrices& camera, int width, int height);
 
 private:
@@ -56,6 +59,8 @@ private:
     /// Small bodies, small silhouettes.
     Program points[2];
     Program line;
+    /// The faint layer laid over the picture.
+    Program layer;
     // The squares: four corners a sphere in one buffer, indexed by a second that holds two
     // triangles for as many spheres as were ever drawn at once.
     unsigned squareArray = 0;
@@ -72,6 +77,14 @@ private:
     unsigned pointArray = 0;
     unsigned lineArray = 0;
     unsigned lineBuffer = 0;
+    // The faint layer: a texture and a depth buffer of half the window's size.
+    unsigned layerFramebuffer = 0;
+    unsigned layerTexture = 0;
+    unsigned layerDepth = 0;
+    unsigned layerArray = 0;
+    unsigned layerBuffer = 0;
+    int layerWidth = 0;
+    int layerHeight = 0;
     // The picture being drawn.
     const CameraMatrices* camera = nullptr;
     int width = 1;
@@ -81,6 +94,11 @@ private:
     void drawSquares(const std::vector<DrawnSphere>& spheres, Kind kind);
     void drawRings(const std::vector<DrawnSphere>& spheres);
     void drawPoints(const std::vector<DrawnSphere>& spheres, bool bodies);
+    void drawBodies(const ViewPicture& picture);
+    void drawFaint(const ViewPicture& picture);
+    /// Sizes the faint layer for the picture's width x height; false if the framebuffer cannot
+    /// be made, and then the faint levels are drawn at full resolution.
+    bool prepareLayer();
 };
 
 } // namespace spheres
