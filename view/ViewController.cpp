@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace spheres {
 
@@ -29,6 +30,13 @@ constexpr float zoomPerNotch = 500.0f;
 constexpr float orbitPerNotch = 0.9f;
 constexpr float orbitZoomPerPixel = 1.005f;
 constexpr int clickSlop = 3;
+
+// Processor time of the calling thread, in seconds.
+double threadSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
 
 bool sameStyle(const LevelStyle& a, const LevelStyle& b) {
     return a.drawn == b.drawn && std::memcmp(a.colour, b.colour, sizeof a.colour) == 0 &&
@@ -107,7 +115,7 @@ int ViewController::framesDue(double now) {
     if (escaped) {
         return 0;
     }
-    int due = clock.framesDue(now, session.lastFrameSeconds());
+    int due = clock.framesDue(now, frameCost);
     if (options.framesGiven) {
         due = std::min(due, options.frames - session.frame());
     }
@@ -119,6 +127,7 @@ void ViewController::runFrames(int count, bool frozen, int width, int height) {
         CameraMatrices m = shownCamera(width, height, true);
         session.runFrame(MatrixFrustum(m.projection, m.modelview));
         headsUp.frameSimulated(session.lastFrameSeconds());
+        frameCost = session.lastFrameSeconds();
         pressDueKeys();
     }
 }
@@ -149,7 +158,9 @@ void ViewController::startDueFrames(double now, int width, int height) {
         MatrixFrustum frustum(m.projection, m.modelview);
         // A replayed key due after a frame is pressed before the next one, by finishFrames.
         for (int i = 0; i < aside.due && !(i > 0 && session.keysDue()); ++i) {
+            double started = threadSeconds();
             session.runFrame(frustum);
+            aside.cost = threadSeconds() - started;
             aside.seconds.push_back(session.lastFrameSeconds());
         }
         aside.ended = true;
@@ -163,6 +174,9 @@ void ViewController::finishFrames() {
     aside.thread.join();
     for (double seconds : aside.seconds) {
         headsUp.frameSimulated(seconds);
+    }
+    if (!aside.seconds.empty()) {
+        frameCost = aside.cost;
     }
     pressDueKeys();
     runFrames(aside.due - static_cast<int>(aside.seconds.size()), aside.frozen, aside.width,

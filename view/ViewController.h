@@ -115,7 +115,12 @@ private:
         unsigned long revision = 0;
         bool recorded = false;
         std::vector<double> seconds;
+        double cost = 0.0;
     } aside;
+    /// What the last frame cost, for the clock: the seconds it took when run in place; run
+    /// aside, its thread's processor time, since the renderer's threads share the cores with it
+    /// and stretch its wall-clock time without making it any dearer.
+    double frameCost = 0.0;
     int framesDue(double now);
     void runFrames(int count, bool frozen, int width, int height);
     struct Mouse {
