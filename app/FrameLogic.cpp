@@ -335,7 +335,7 @@ private:
                 // bodies lie anywhere in memory.
                 constexpr int ahead = 4;
                 if (k + ahead < count) {
-                    __builtin_prefetch(orderBody[static_cast<std::size_t>(k + ahead)]);
+                    fetchBody(orderBody[static_cast<std::size_t>(k + ahead)]);
                 }
                 walked[k & 1] = SweptSphere(orderBody[static_cast<std::size_t>(k)]);
                 snapshot.reachSweep(walked[k & 1], records);

@@ -596,11 +596,7 @@ void QuerySnapshot::reachSweep(const SweptSphere& sweep, std::vector<SweepReach>
     // The leaves' bodies lie anywhere in memory: every line of each is fetched now, so that
     // their misses overlap one another and whatever runs before testReached.
     for (std::size_t k = begin; k < reached.size(); ++k) {
-        const char* at = reinterpret_cast<const char*>(body[reached[k].leaf]);
-        for (std::size_t offset = 0; offset < sizeof(Body); offset += 32) {
-            __builtin_prefetch(at + offset);
-        }
-        __builtin_prefetch(at + sizeof(Body) - 1);
+        fetchBody(body[reached[k].leaf]);
     }
 }
 
