@@ -3,6 +3,7 @@
 #include "body/CollisionResponse.h"
 #include "spheretree/Growing.h"
 #include "spheretree/QuerySphereTree.h"
+#include "spheretree/SweptSphere.h"
 #include "world/World.h"
 
 #include <algorithm>
@@ -217,9 +218,10 @@ public:
             }
             records.reserve(share);
         }
+        int batches = (count + batchSize - 1) / batchSize;
         if (threads == 1) {
-            for (int k = 0; k < count; ++k) {
-                query(0, k);
+            for (int b = 0; b < batches; ++b) {
+                queryBatch(0, b);
             }
             return;
         }
@@ -230,10 +232,10 @@ public:
 #pragma omp parallel num_threads(threads)
         {
             int thread = omp_get_thread_num();
-#pragma omp for schedule(dynamic, 64)
-            for (int k = 0; k < count; ++k) {
+#pragma omp for schedule(dynamic, 2)
+            for (int b = 0; b < batches; ++b) {
                 try {
-                    query(thread, k);
+                    queryBatch(thread, b);
                 } catch (const std::bad_alloc&) {
 #pragma omp atomic write
                     outOfMemory = true;
@@ -244,8 +246,8 @@ public:
             throw std::bad_alloc();
         }
 #else
-        for (int k = 0; k < count; ++k) {
-            query(0, k);
+        for (int b = 0; b < batches; ++b) {
+            queryBatch(0, b);
         }
 #endif
     }
@@ -314,29 +316,52 @@ private:
     /// Marks a record's leaf field that holds a leaf of a body outside the frame's array.
     static constexpr std::uint32_t outsiderBit = 0x80000000u;
 
-    /// The reached leaves of phase A's k-th query (body order[k]), each record's leaf turned
-    /// into what phase B looks up: the frame
-    /// index of the leaf's body (its first), or the leaf itself with outsiderBit for a body not
-    /// in the array. The queries run in leaf order, so these lookups walk the table of owners
-    /// nearly in order, where phase B, in creation order, would jump all over it.
-    void query(int thread, int k) {
-        // The body of a query a few places on is fetched meanwhile: in leaf order the bodies
-        // lie anywhere in memory.
-        constexpr int ahead = 4;
-        if (k + ahead < count) {
-            __builtin_prefetch(orderBody[static_cast<std::size_t>(k + ahead)]);
-        }
-        int i = order[static_cast<std::size_t>(k)];
+    /// Phase A's queries in batches of consecutive ones, a batch on one thread.
+    static constexpr int batchSize = 32;
+
+    /// The queries of batch b. Each query's verdicts are given after the next query's walk,
+    /// while the bodies of the leaves it reached arrive.
+    void queryBatch(int thread, int b) {
         std::vector<SweepReach>& records = reached[thread];
-        std::uint32_t begin = static_cast<std::uint32_t>(records.size());
-        tree.querySweepReached(orderBody[static_cast<std::size_t>(k)], records);
-        auto end = static_cast<std::uint32_t>(records.size());
+        int from = b * batchSize;
+        int to = std::min(count, from + batchSize);
+        SweptSphere walked[2] = {SweptSphere(orderBody[static_cast<std::size_t>(from)]),
+                                 SweptSphere(orderBody[static_cast<std::size_t>(from)])};
+        std::uint32_t begin = 0;
+        for (int k = from; k <= to; ++k) {
+            auto end = static_cast<std::uint32_t>(records.size());
+            if (k < to) {
+                // The body of a query a few places on is fetched meanwhile: in leaf order the
+                // bodies lie anywhere in memory.
+                constexpr int ahead = 4;
+                if (k + ahead < count) {
+                    fetchBody(orderBody[static_cast<std::size_t>(k + ahead)]);
+                }
+                walked[k & 1] = SweptSphere(orderBody[static_cast<std::size_t>(k)]);
+                snapshot.reachSweep(walked[k & 1], records);
+            }
+            if (k > from) {
+                finish(thread, k - 1, walked[(k - 1) & 1], begin, end);
+            }
+            begin = end;
+        }
+    }
+
+    /// The records [begin, end) of phase A's k-th query (body order[k]): their verdicts, then
+    /// each record's leaf turned into what phase B looks up: the frame index of the leaf's body
+    /// (its first), or the leaf itself with outsiderBit for a body not in the array. The
+    /// queries run in leaf order, so these lookups walk the table of owners nearly in order,
+    /// where phase B, in creation order, would jump all over it.
+    void finish(int thread, int k, const SweptSphere& sweep, std::uint32_t begin,
+                std::uint32_t end) {
+        std::vector<SweepReach>& records = reached[thread];
+        snapshot.testReached(sweep, records.data() + begin, records.data() + end);
         for (std::uint32_t r = begin; r < end; ++r) {
             std::uint32_t leaf = records[r].leaf;
             int owner = leafOwner[leaf];
             records[r].leaf = owner >= 0 ? static_cast<std::uint32_t>(owner) : leaf | outsiderBit;
         }
-        span[i] = Span{thread, begin, end};
+        span[order[static_cast<std::size_t>(k)]] = Span{thread, begin, end};
     }
 };
 

@@ -584,12 +584,28 @@ void QuerySnapshot::querySweep(const SweptSphere& sweep, BodyList& bodies, TimeL
 }
 
 void QuerySnapshot::querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const {
-    auto reach = [&](std::uint32_t slot) {
-        float t = 0.0f;
-        bool contact = sweep.contactTime(body[slot], t);
-        reached.push_back(SweepReach{slot, t, contact});
-    };
+    std::size_t begin = reached.size();
+    reachSweep(sweep, reached);
+    testReached(sweep, reached.data() + begin, reached.data() + reached.size());
+}
+
+void QuerySnapshot::reachSweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const {
+    std::size_t begin = reached.size();
+    auto reach = [&](std::uint32_t slot) { reached.push_back(SweepReach{slot, 0.0f, false}); };
     this->sweep(sweep, reach);
+    // The leaves' bodies lie anywhere in memory: every line of each is fetched now, so that
+    // their misses overlap one another and whatever runs before testReached.
+    for (std::size_t k = begin; k < reached.size(); ++k) {
+        fetchBody(body[reached[k].leaf]);
+    }
+}
+
+void QuerySnapshot::testReached(const SweptSphere& sweep, SweepReach* first,
+                                SweepReach* last) const {
+    for (SweepReach* record = first; record != last; ++record) {
+        // A verdict of no contact keeps the time 0 unless the test computed one.
+        record->contact = sweep.contactTime(body[record->leaf], record->time);
+    }
 }
 
 Placement QuerySnapshot::place(std::uint32_t slot, const Vector3& center, float radius) const {

@@ -63,6 +63,12 @@ public:
     /// Every leaf the sweep reaches other than the query body's own, in the order reached; the
     /// contacts among them are querySweep's results. Reads only.
     void querySweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
+    /// That query in two steps. reachSweep: the walk alone, the leaves reached appended with no
+    /// verdict yet (time 0, no contact) and their bodies fetched. testReached: the verdicts of
+    /// sweep's records [first, last) as querySweep gives them. Other work (another query's
+    /// walk) may run between the two while the bodies arrive; nothing may change the bodies.
+    void reachSweep(const SweptSphere& sweep, std::vector<SweepReach>& reached) const;
+    void testReached(const SweptSphere& sweep, SweepReach* first, SweepReach* last) const;
 
     /// The placement rule (Placement.h) over the block of the node at slot, for a leaf with the
     /// given sphere; the chosen child's index is its slot. The children's centres, radii and
