@@ -138,6 +138,9 @@ void reshape(int width, int height) {
     glViewport(0, 0, width, height);
 }
 
+// When the last picture was drawn.
+double lastPicture = 0.0;
+
 void idle() {
     // A window destroyed by another client ends the view as a closed one does.
     static double probed = 0.0;
@@ -156,6 +159,10 @@ void idle() {
         std::fprintf(stderr, "sphere-view: stopped by signal %d after frame %d; no file replaced\n",
                      signal, session->frame());
         std::exit(StopSignals::exitStatus(signal));
+    }
+    // While no picture is drawn (the window hidden), the frames due run here, in place.
+    if (now() - lastPicture > 0.25) {
+        controller->runDueFrames(now(), windowWidth, windowHeight);
     }
     glutPostRedisplay();
 }
@@ -262,6 +269,7 @@ void display() {
 
     double ended = now();
     headsUp.pictureDrawn(ended - started, ended);
+    lastPicture = ended;
 
     std::vector<unsigned char> picture;
     if (last && !options.screenshotPath.empty()) {
