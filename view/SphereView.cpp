@@ -104,6 +104,8 @@ void keyboard(unsigned char key, int, int) {
 }
 
 void special(int key, int x, int y) {
+    // A bound special key may change the scene: frames running aside end first.
+    controller->finishFrames();
     handleSpecialKey(key, x, y);
 }
 
